@@ -1,0 +1,32 @@
+#pragma once
+// Time stamps as the recordings store them: days since 30 December 1899 00:00
+// local time, the fraction being the time of day (the classic TDateTime).
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+
+namespace hub {
+
+double toTDateTime(const QDateTime& local);
+double toTDateTime(const QDate& date, const QTime& time = QTime(0, 0));
+// Invalid QDateTime for values that are not finite or outside years 1..9999.
+QDateTime fromTDateTime(double value);
+double nowTDateTime();
+
+// The day of a time stamp (its whole part, as the classic type reads it).
+QDate dateOf(double value);
+
+// The user's regional formats. The long time is hours, minutes and seconds
+// without any time-zone name.
+QString shortDateText(const QDate& date);
+QString longTimeText(const QTime& time);
+// Short date, a blank and the long time; the date alone when the time of day is
+// exactly midnight (milliseconds are not looked at).
+QString dateTimeText(double value);
+
+// The formats above, set explicitly (tests pin them; default is QLocale::system()).
+void setRegionalFormats(const QString& shortDate, const QString& longTime);
+void resetRegionalFormats();
+
+} // namespace hub

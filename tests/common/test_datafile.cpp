@@ -1,0 +1,112 @@
+#include "common/tdatetime.h"
+#include "monitor/datafile.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace hub;
+
+TEST(TDateTime, EpochAndKnownDays) {
+    struct Case {
+        QDate date;
+        QTime time;
+        double value;
+    } cases[] = {
+        {QDate(1899, 12, 30), QTime(0, 0), 0.0},
+        {QDate(1899, 12, 31), QTime(12, 0), 1.5},
+        {QDate(2026, 6, 12), QTime(6, 0), 46185.25},
+        {QDate(1899, 12, 29), QTime(6, 0), -1.25},
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(toTDateTime(c.date, c.time), c.value) << c.date.toString().toStdString();
+        const QDateTime back = fromTDateTime(c.value);
+        EXPECT_EQ(back.date(), c.date);
+        EXPECT_EQ(back.time(), c.time);
+    }
+    EXPECT_FALSE(fromTDateTime(std::nan("")).isValid());
+    EXPECT_FALSE(fromTDateTime(1e300).isValid());
+}
+
+TEST(TDateTime, MidnightShowsTheDateAlone) {
+    setRegionalFormats(QStringLiteral("dd/MM/yyyy"), QStringLiteral("HH.mm.ss"));
+    EXPECT_EQ(dateTimeText(toTDateTime(QDate(2026, 6, 12), QTime(0, 0))), "12/06/2026");
+    EXPECT_EQ(dateTimeText(toTDateTime(QDate(2026, 6, 12), QTime(14, 5, 9))),
+              "12/06/2026 14.05.09");
+    // Milliseconds alone do not make it a time of day worth showing.
+    EXPECT_EQ(dateTimeText(toTDateTime(QDate(2026, 6, 12), QTime(0, 0, 0, 400))), "12/06/2026");
+    resetRegionalFormats();
+}
+
+TEST(DataFile, WriterBytesAndStrictReader) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.dat");
+    DataFileWriter w;
+    ASSERT_TRUE(w.create(path));
+    std::array<std::uint8_t, kTcBlockSize> tc{};
+    tc[0] = 0xC0;
+    std::array<std::uint8_t, kSwBlockSize> sw{1, 2, 3, 4, 5, 6, 7, 8, 9};
+    StateRecord s{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    ASSERT_TRUE(w.writeStartEnd(1.5));
+    ASSERT_TRUE(w.writeSettings(1.5, 0x41, sw.data()));
+    ASSERT_TRUE(w.writeSettings(1.5, 0x02, tc.data()));
+    ASSERT_TRUE(w.writeState(2.0, s));
+    ASSERT_TRUE(w.writeStartEnd(3.0));
+    w.close();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_EQ(bytes.size(), 9 + 19 + 80 + 21 + 9);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 100);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[9]), 1);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[18]), 0x41);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[28 + 9]), 0x02);
+    // 1.5 as a little-endian double: 00 00 00 00 00 00 F8 3F
+    EXPECT_EQ(bytes.mid(1, 8), QByteArray::fromHex("000000000000f83f"));
+
+    DataFileReader r;
+    ASSERT_TRUE(r.open(path));
+    double start = 0;
+    ASSERT_TRUE(r.readStart(start));
+    EXPECT_EQ(start, 1.5);
+    DataRecord rec;
+    ASSERT_TRUE(r.next(rec));
+    EXPECT_EQ(rec.blockLength, 9);
+    ASSERT_TRUE(r.next(rec));
+    EXPECT_EQ(rec.blockLength, 70);
+    ASSERT_TRUE(r.next(rec));
+    EXPECT_EQ(rec.state, s);
+    EXPECT_FALSE(r.next(rec));
+    EXPECT_EQ(r.stopReason(), StopReason::EndRecord);
+}
+
+TEST(DataFile, StopReasons) {
+    QTemporaryDir dir;
+    struct Case {
+        const char* name;
+        QByteArray tail;
+        StopReason reason;
+    } cases[] = {
+        {"eof", QByteArray(), StopReason::EndOfFile},
+        {"cut", QByteArray::fromHex("02000000000000f03f0102"), StopReason::CutShort},
+        {"unknown", QByteArray::fromHex("07000000000000f03f"), StopReason::UnknownType},
+        {"cut header", QByteArray::fromHex("0200"), StopReason::CutShort},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromHex("64000000000000f03f") + c.tail);
+        f.close();
+        DataFileReader r;
+        ASSERT_TRUE(r.open(path));
+        double t;
+        ASSERT_TRUE(r.readStart(t));
+        DataRecord rec;
+        EXPECT_FALSE(r.next(rec));
+        EXPECT_EQ(r.stopReason(), c.reason) << c.name;
+    }
+    DataFileReader r;
+    QString err;
+    EXPECT_FALSE(r.open(dir.filePath("missing.dat"), &err));
+    EXPECT_FALSE(err.isEmpty());
+}
