@@ -1,5 +1,7 @@
 #include "monitor/settings/settingstexts.h"
 
+#include "monitor/settings/settingsdecoders.h"
+
 namespace hub {
 
 const std::array<SwSwitchRow, 8> kSwSwitchRows{{
@@ -60,14 +62,6 @@ QString syncroText(std::uint8_t v) {
     case 3: return QStringLiteral("8 Syncro");
     default: return QString();
     }
-}
-
-QString trimBlanksAndControls(const QString& s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s[b].unicode() <= 0x20) ++b;
-    while (e > b && s[e - 1].unicode() <= 0x20) --e;
-    return s.mid(b, e - b);
 }
 
 TcSetupTexts tcSetupTexts(const std::array<std::uint8_t, 70>& tc, const QString& versHub,

@@ -53,8 +53,6 @@ QString delayText(std::uint8_t v, int k, const QLocale& locale = QLocale());
 QString alarmText(std::uint8_t a, const QLocale& locale = QLocale());
 // Offset 42: "2 Syncro", "No Syncro", "4 Syncro", "8 Syncro", else empty.
 QString syncroText(std::uint8_t v);
-// Blanks and control characters removed from both ends.
-QString trimBlanksAndControls(const QString& s);
 
 // The form texts of the couple panels and the words for set option bits.
 namespace tctext {

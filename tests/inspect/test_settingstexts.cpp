@@ -1,3 +1,4 @@
+#include "monitor/settings/settingsdecoders.h"
 #include "monitor/settings/settingstexts.h"
 
 #include <gtest/gtest.h>
