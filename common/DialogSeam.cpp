@@ -44,7 +44,12 @@ QStringList& DialogSeam::shown() {
 }
 
 int execDialog(QDialog* d, const QString& name) {
-    if (auto a = DialogSeam::take(name)) return a->toInt();
+    if (auto a = DialogSeam::take(name)) {
+        // A text answer ("NO", "SI", ...) is for dialogs whose answer is a
+        // caption: the dialog gets it as its "seamAnswer" property.
+        if (a->typeId() == QMetaType::QString) d->setProperty("seamAnswer", *a);
+        return a->toInt();
+    }
     return d->exec();
 }
 

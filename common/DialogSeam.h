@@ -24,7 +24,8 @@ public:
 };
 
 // A modal dialog: returns a queued answer (as the exec() result) without showing
-// the dialog, or runs d->exec().
+// the dialog, or runs d->exec(). A queued text is also set as the dialog's
+// property "seamAnswer" (the stop question takes "NO", "SI" or "KO").
 int execDialog(QDialog* d, const QString& name);
 
 // Message boxes. Seam name "error" / "info"; the answer is ignored.

@@ -1,10 +1,99 @@
+// hubmonitor: the live monitor of a hub, or (with one argument) the viewer of
+// one recording.
+#include "monitor/FAnaBarre.h"
+#include "monitor/language.h"
+#include "monitor/version.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// HUBMONITOR_STARTUP_PROBE=1: report the time to the main window's first paint
+// (and the language and mode chosen), then quit. Used by the start-up bench.
+class FirstPaintProbe : public QObject {
+public:
+    FirstPaintProbe(TAnalisiBarre* w, const QElapsedTimer& clock) : w_(w), clock_(clock) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == w_ && e->type() == QEvent::Paint && !done_) {
+            done_ = true;
+            const qint64 ms = clock_.elapsed();
+            // After the paint itself, so the figure includes it.
+            QTimer::singleShot(0, w_, [this, ms] {
+                std::printf("hubmonitor: first paint after %lld ms; language %s; %s mode\n",
+                            static_cast<long long>(ms), qPrintable(w_->Language->text()),
+                            w_->viewerMode() ? "viewer" : "live");
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    TAnalisiBarre* w_;
+    QElapsedTimer clock_;
+    bool done_ = false;
+};
+
+// HUBMONITOR_SCREENSHOT=path: after HUBMONITOR_SCREENSHOT_DELAY_MS (3000) save
+// the main window as a PNG and quit; under a real X server also the screen, as
+// path-screen.png.
+void scheduleScreenshot(TAnalisiBarre* w, const QString& path) {
+    bool ok = false;
+    int delay = qEnvironmentVariableIntValue("HUBMONITOR_SCREENSHOT_DELAY_MS", &ok);
+    if (!ok || delay < 0) delay = 3000;
+    QTimer::singleShot(delay, w, [w, path] {
+        int rc = 0;
+        if (w->grab().save(path, "PNG")) {
+            std::printf("screenshot: %s\n", qPrintable(QFileInfo(path).absoluteFilePath()));
+        } else {
+            std::fprintf(stderr, "hubmonitor: cannot write %s\n", qPrintable(path));
+            rc = 1;
+        }
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            QString screenPath = path;
+            if (screenPath.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+                screenPath.chop(4);
+            screenPath += QStringLiteral("-screen.png");
+            if (QScreen* s = QGuiApplication::primaryScreen();
+                s && s->grabWindow(0).save(screenPath, "PNG"))
+                std::printf("screenshot: %s\n",
+                            qPrintable(QFileInfo(screenPath).absoluteFilePath()));
+        }
+        std::fflush(stdout);
+        QCoreApplication::exit(rc);
+    });
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    QElapsedTimer clock;
+    clock.start();
     QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("TALVIRE ZEMBRA MONITOR HUB"));
-    QLabel placeholder(QStringLiteral("ZEMBRA MONITOR HUB Vers. 1.8"));
-    placeholder.show();
+    // The title the desktop shows for the application; the window has its own.
+    QApplication::setApplicationName(QLatin1String(hub::kApplicationTitle));
+
+    TAnalisiBarre w;
+    w.Language->setText(hub::interfaceLanguage(QLocale::system()));
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    w.NomeArch->setText(hub::viewerFileFromArguments(args));
+
+    FirstPaintProbe probe(&w, clock);
+    if (qEnvironmentVariableIntValue("HUBMONITOR_STARTUP_PROBE") == 1) w.installEventFilter(&probe);
+    const QString shot = qEnvironmentVariable("HUBMONITOR_SCREENSHOT");
+    if (!shot.isEmpty()) scheduleScreenshot(&w, shot);
+
+    w.show();
     return app.exec();
 }

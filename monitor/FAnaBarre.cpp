@@ -1,0 +1,362 @@
+// The main window's shell: its controls, panel layout, language, show, paint,
+// keys, close and the stop question.
+#include "monitor/FAnaBarre.h"
+
+#include "common/DialogSeam.h"
+#include "monitor/FStop.h"
+#include "monitor/version.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kDesignWidth = 570;
+constexpr int kDesignHeight = 600;
+
+QFrame* panel(QWidget* parent, const char* name, int l, int t, int w, int h,
+              const char* colour = "#C0C0C0") {
+    auto* p = new QFrame(parent);
+    p->setObjectName(QLatin1String(name));
+    p->setGeometry(l, t, w, h);
+    p->setFrameShape(QFrame::Panel);
+    p->setFrameShadow(QFrame::Raised);
+    p->setLineWidth(1);
+    p->setAutoFillBackground(true);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, QColor(QLatin1String(colour)));
+    p->setPalette(pal);
+    return p;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int t) {
+    auto* lb = new QLabel(text, parent);
+    lb->setObjectName(QLatin1String(name));
+    lb->move(l, t);
+    lb->adjustSize();
+    return lb;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text, int l, int t, int w,
+                    int h) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(l, t, w, h);
+    b->setFocusPolicy(Qt::StrongFocus);
+    return b;
+}
+
+void setTextColour(QWidget* w, const QColor& c) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, c);
+    pal.setColor(QPalette::ButtonText, c);
+    w->setPalette(pal);
+}
+
+// The help button's picture: a question mark in a blue disc.
+QPixmap helpPicture() {
+    QPixmap pm(28, 28);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 2));
+    p.setBrush(QColor(0x00, 0x00, 0x80));
+    p.drawEllipse(2, 2, 24, 24);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(18);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRect(2, 2, 24, 24), Qt::AlignCenter, QStringLiteral("?"));
+    return pm;
+}
+
+} // namespace
+
+TAnalisiBarre::TAnalisiBarre(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("AnalisiBarre"));
+    setWindowTitle(QLatin1String(hub::kMainCaption));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    setPalette(pal);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(11);
+    setFont(f);
+    resize(kDesignWidth, kDesignHeight);
+    setMaximumSize(kDesignWidth, kDesignHeight);
+    setFocusPolicy(Qt::StrongFocus);
+    buildControls();
+    // The window sees keys before its controls (ESC stops from anywhere in it).
+    qApp->installEventFilter(this);
+}
+
+TAnalisiBarre::~TAnalisiBarre() = default;
+
+void TAnalisiBarre::buildControls() {
+    ProgRead = new QProgressBar(this);
+    ProgRead->setObjectName(QStringLiteral("ProgRead"));
+    ProgRead->setGeometry(0, 0, width(), 33);
+    ProgRead->setTextVisible(false);
+    ProgRead->hide();
+
+    // The maker's logo: two words on a dark plate.
+    PanelLogo = panel(this, "PanelLogo", 389, 3, 167, 73, "#000080");
+    {
+        QLabel* l1 = label(PanelLogo, "LLogo1", QStringLiteral("TALVIRE"), 0, 6);
+        QFont lf(QStringLiteral("Arial"));
+        lf.setPixelSize(26);
+        lf.setBold(true);
+        lf.setItalic(true);
+        l1->setFont(lf);
+        l1->setAlignment(Qt::AlignCenter);
+        l1->setGeometry(2, 6, 163, 32);
+        setTextColour(l1, QColor(0xFF, 0xFF, 0xFF));
+        QLabel* l2 = label(PanelLogo, "LLogo2", QStringLiteral("ZEMBRA"), 0, 40);
+        lf.setPixelSize(18);
+        lf.setItalic(false);
+        l2->setFont(lf);
+        l2->setAlignment(Qt::AlignCenter);
+        l2->setGeometry(2, 38, 163, 26);
+        setTextColour(l2, QColor(0xFF, 0xFF, 0x00));
+    }
+
+    PanelFlag = panel(this, "PanelFlag", 2, 1, 383, 482);
+    // Stands in for the monitor component until it is built.
+    Monitor1 = new QWidget(PanelFlag);
+    Monitor1->setObjectName(QStringLiteral("Monitor1"));
+    Monitor1->setGeometry(1, 1, 381, 480);
+
+    PanelTit = panel(this, "PanelTit", 3, 483, 383, 76);
+    ComboZoom = new QComboBox(PanelTit);
+    ComboZoom->setObjectName(QStringLiteral("ComboZoom"));
+    ComboZoom->addItems({QStringLiteral("Compact"), QStringLiteral("Zoom 1"),
+                         QStringLiteral("Zoom 2"), QStringLiteral("Zoom 3"),
+                         QStringLiteral("Zoom 4"), QStringLiteral("Zoom 5")});
+    ComboZoom->setMaxVisibleItems(6);
+    ComboZoom->setGeometry(2, 0, 69, 21);
+    SBClear = button(PanelTit, "SBClear", QStringLiteral("Reset Leds"), 1, 22, 68, 20);
+    SBClear->setFocusPolicy(Qt::NoFocus);
+    LVersHUB = label(PanelTit, "LVersHUB", QStringLiteral("HUB"), 1, 43);
+    {
+        QFont vf(QStringLiteral("Arial"));
+        vf.setPixelSize(16);
+        vf.setBold(true);
+        vf.setItalic(true);
+        LVersHUB->setFont(vf);
+        LVersHUB->adjustSize();
+        setTextColour(LVersHUB, QColor(0x80, 0x00, 0x00));
+    }
+    LbStart = label(PanelTit, "LbStart", QStringLiteral("Start"), 80, 3);
+    LStart = label(PanelTit, "LStart", QStringLiteral("//"), 128, 3);
+    LbCounter = label(PanelTit, "LbCounter", QStringLiteral("Counter"), 80, 21);
+    LCounter = label(PanelTit, "LCounter", QStringLiteral("0"), 128, 21);
+    LbBuffer = label(PanelTit, "LbBuffer", QStringLiteral("Buffer"), 80, 39);
+    LBuffer = label(PanelTit, "LBuffer", QStringLiteral("0"), 128, 39);
+    for (QLabel* l : {LStart, LCounter, LBuffer}) {
+        l->setMinimumWidth(140);
+        setTextColour(l, QColor(0x00, 0x00, 0x80));
+    }
+    LNoData = label(PanelTit, "LNoData", QStringLiteral("NO    DATA"), 256, 44);
+    {
+        QFont nf = LNoData->font();
+        nf.setBold(true);
+        LNoData->setFont(nf);
+        LNoData->adjustSize();
+        setTextColour(LNoData, QColor(0xFF, 0x00, 0x00));
+    }
+    LNoData->hide();
+    BSetup = button(PanelTit, "BSetup", QStringLiteral("Setup"), 280, 0, 60, 22);
+    TextNomeArch = label(PanelTit, "TextNomeArch", QStringLiteral("File : "), 5, 61);
+    NomeArch = label(PanelTit, "NomeArch", QStringLiteral("---------"), 30, 61);
+    NomeArch->setMinimumWidth(340);
+    BtnHelp = new QToolButton(PanelTit);
+    BtnHelp->setObjectName(QStringLiteral("BtnHelp"));
+    BtnHelp->setGeometry(343, 0, 37, 41);
+    BtnHelp->setIcon(helpPicture());
+    BtnHelp->setIconSize(QSize(28, 28));
+    BtnHelp->setAutoRaise(true);
+    BtnHelp->setFocusPolicy(Qt::NoFocus);
+
+    PanelCom = panel(this, "PanelCom", 388, 79, 168, 452);
+    PanelRicevi = panel(PanelCom, "PanelRicevi", 8, 8, 152, 70);
+    SBRicevi = button(PanelRicevi, "SBRicevi", QStringLiteral("RECEIVE DATA"), 4, 4, 144, 62);
+    {
+        QFont bf = SBRicevi->font();
+        bf.setBold(true);
+        bf.setPixelSize(13);
+        SBRicevi->setFont(bf);
+    }
+    LRicCorso = new QLabel(QStringLiteral("Receiving...\r\nPress 'ESC' to stop"), PanelRicevi);
+    LRicCorso->setObjectName(QStringLiteral("LRicCorso"));
+    LRicCorso->setGeometry(4, 4, 144, 62);
+    LRicCorso->setAlignment(Qt::AlignCenter);
+    LRicCorso->setWordWrap(true);
+    setTextColour(LRicCorso, QColor(0x80, 0x00, 0x00));
+    LRicCorso->hide();
+    BOpenFile = button(PanelCom, "BOpenFile", QStringLiteral("OPEN FILE"), 12, 90, 144, 40);
+    {
+        QFont bf = BOpenFile->font();
+        bf.setBold(true);
+        bf.setPixelSize(13);
+        BOpenFile->setFont(bf);
+    }
+    PStat = panel(PanelCom, "PStat", 8, 146, 152, 110);
+    LMovie = label(PStat, "LMovie", QStringLiteral("Time Line"), 6, 6);
+    LMovie->setGeometry(4, 6, 144, 16);
+    LMovie->setAlignment(Qt::AlignHCenter);
+    BMovA = button(PStat, "BMovA", QStringLiteral("A"), 8, 26, 31, 28);
+    BMovB = button(PStat, "BMovB", QStringLiteral("B"), 43, 26, 31, 28);
+    BMovC = button(PStat, "BMovC", QStringLiteral("C"), 78, 26, 31, 28);
+    BMovD = button(PStat, "BMovD", QStringLiteral("D"), 113, 26, 31, 28);
+    BExport = button(PStat, "BExport", QStringLiteral("Export DATA to TXT"), 8, 66, 136, 34);
+    SBEXIT = button(PanelCom, "SBEXIT", QStringLiteral("Exit"), 12, 452 - 45, 144, 37);
+
+    Language = new QLabel(QStringLiteral("INT"), PanelCom);
+    Language->setObjectName(QStringLiteral("Language"));
+    Language->move(12, 300);
+    Language->hide();
+    LOK = new QLabel(QStringLiteral("NO"), PanelCom);
+    LOK->setObjectName(QStringLiteral("LOK"));
+    LOK->move(60, 300);
+    LOK->hide();
+
+    TimerComSet = new QTimer(this);
+    TimerComSet->setObjectName(QStringLiteral("TimerComSet"));
+    TimerComDati = new QTimer(this);
+    TimerComDati->setObjectName(QStringLiteral("TimerComDati"));
+
+    // Each control is bound to its handler here, by name, as a reader looks for it.
+    connect(SBRicevi, &QPushButton::clicked, this, &TAnalisiBarre::SBRiceviClick);
+    connect(BOpenFile, &QPushButton::clicked, this, &TAnalisiBarre::BOpenFileClick);
+    connect(BExport, &QPushButton::clicked, this, &TAnalisiBarre::BExportClick);
+    connect(BMovA, &QPushButton::clicked, this, &TAnalisiBarre::BMovAClick);
+    connect(BMovB, &QPushButton::clicked, this, &TAnalisiBarre::BMovBClick);
+    connect(BMovC, &QPushButton::clicked, this, &TAnalisiBarre::BMovCClick);
+    connect(BMovD, &QPushButton::clicked, this, &TAnalisiBarre::BMovDClick);
+    connect(BSetup, &QPushButton::clicked, this, &TAnalisiBarre::BSetupClick);
+    connect(SBEXIT, &QPushButton::clicked, this, &TAnalisiBarre::SBEXITClick);
+    connect(TimerComSet, &QTimer::timeout, this, &TAnalisiBarre::TimerComSetTimer);
+    connect(TimerComDati, &QTimer::timeout, this, &TAnalisiBarre::TimerComDatiTimer);
+}
+
+bool TAnalisiBarre::italian() const { return Language->text() == QLatin1String("ITA"); }
+
+bool TAnalisiBarre::viewerMode() const { return !NomeArch->text().isEmpty(); }
+
+void TAnalisiBarre::layoutPanels() {
+    PanelTit->move(PanelTit->x(), PanelFlag->y() + PanelFlag->height() + 2);
+    PanelCom->move(PanelTit->x() + PanelTit->width() + 2, PanelCom->y());
+    PanelCom->resize(PanelCom->width(), PanelFlag->height());
+    SBEXIT->move(SBEXIT->x(), PanelCom->height() - 45);
+}
+
+void TAnalisiBarre::FormShow() {
+    layoutPanels();
+    ComboZoom->setCurrentIndex(5);
+    Language->hide();
+    SBClear->hide();
+    TextNomeArch->hide();
+    if (italian()) {
+        SBRicevi->setText(QStringLiteral("RICEZIONE DATI"));
+        LRicCorso->setText(QStringLiteral("Ricezione in corso\rpremere \"ESC\" per STOP"));
+    }
+    if (viewerMode()) {
+        PanelRicevi->hide();
+        BOpenFile->hide();
+        PStat->hide();
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+        setPalette(pal);
+        setWindowTitle(QStringLiteral("LOADING ........."));
+    }
+    SBEXIT->setFocus();
+}
+
+void TAnalisiBarre::FormPaint() {
+    // The caption reads "LOADING ........." only until the load starts; changing
+    // it first is what makes the viewer load its file once.
+    const QString caption = windowTitle();
+    if (!viewerMode() || caption.size() < 9 || caption.at(8) != QLatin1Char('.')) return;
+    setWindowTitle(italian() ? QStringLiteral("ZEMBRA ---- INTERROGAZIONE")
+                             : QStringLiteral("ZEMBRA ---- INQUIRY"));
+    ++viewerLoads;
+    // Loading hides panels and resizes the window: not something to do inside
+    // a paint, so it runs right after it.
+    QTimer::singleShot(0, this, &TAnalisiBarre::ReadFile);
+}
+
+void TAnalisiBarre::FormKeyPress(int key) {
+    if (key == 27 && acquisitionRunning()) FermaRic(true);
+}
+
+bool TAnalisiBarre::FormClose() {
+    if (!acquisitionRunning()) return true;
+    FermaRic(true);
+    return !(acquisitionRunning() && LOK->text() == QLatin1String("NO"));
+}
+
+void TAnalisiBarre::SBEXITClick() { close(); }
+
+void TAnalisiBarre::DomandaStop() {
+    TStop dlg(this);
+    if (italian()) dlg.BSI->setText(QStringLiteral("SI"));
+    dlg.Timer1->setInterval(stopTimeoutMs);
+    const int result = hub::execDialog(&dlg, QStringLiteral("stop"));
+    QString answer = dlg.property("seamAnswer").toString();
+    if (answer.isEmpty()) {
+        if (result == TStop::ResultSI)
+            answer = QStringLiteral("SI");
+        else if (result == TStop::ResultNO)
+            answer = QStringLiteral("NO");
+        else
+            answer = dlg.LOK->text();
+    }
+    LOK->setText(answer);
+}
+
+void TAnalisiBarre::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!e->spontaneous()) FormShow();
+}
+
+void TAnalisiBarre::paintEvent(QPaintEvent* e) {
+    QWidget::paintEvent(e);
+    FormPaint();
+}
+
+bool TAnalisiBarre::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && o->isWidgetType() &&
+        static_cast<QWidget*>(o)->window() == this &&
+        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+        FormKeyPress(27);
+        return true;
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+void TAnalisiBarre::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        FormKeyPress(27);
+        e->accept();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void TAnalisiBarre::closeEvent(QCloseEvent* e) {
+    if (FormClose())
+        e->accept();
+    else
+        e->ignore();
+}

@@ -1,0 +1,128 @@
+#pragma once
+// TAnalisiBarre: hubmonitor's main window. The monitor, the title panel with
+// zoom and status captions, and the command panel. The handlers are split by
+// area: FAnaBarre.cpp (shell, layout, zoom, language, stop question),
+// FAnaBarreFile.cpp (records and recordings), FAnaBarreLink.cpp (the hub link),
+// FAnaBarreAnalysis.cpp (export, time line), FAnaBarreInspect.cpp (settings
+// and change list). Each area adds its members in its own block below.
+#include "monitor/hubstate.h"
+#include "monitor/staterecord.h"
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+class TAnalisiBarre : public QWidget {
+    Q_OBJECT
+public:
+    explicit TAnalisiBarre(QWidget* parent = nullptr);
+    ~TAnalisiBarre() override;
+
+    // ---- controls, by their names in the system --------------------------
+    QProgressBar* ProgRead = nullptr;
+    QFrame* PanelLogo = nullptr;
+    QFrame* PanelFlag = nullptr;
+    QWidget* Monitor1 = nullptr;
+    QFrame* PanelTit = nullptr;
+    QLabel* LVersHUB = nullptr;
+    QComboBox* ComboZoom = nullptr;
+    QToolButton* BtnHelp = nullptr;
+    QPushButton* BSetup = nullptr;
+    QPushButton* SBClear = nullptr;
+    QLabel* LbCounter = nullptr;
+    QLabel* LCounter = nullptr;
+    QLabel* LbBuffer = nullptr;
+    QLabel* LBuffer = nullptr;
+    QLabel* LbStart = nullptr;
+    QLabel* LStart = nullptr;
+    QLabel* LNoData = nullptr;
+    QLabel* TextNomeArch = nullptr;
+    QLabel* NomeArch = nullptr;
+    QFrame* PanelCom = nullptr;
+    QFrame* PanelRicevi = nullptr;
+    QPushButton* SBRicevi = nullptr;
+    QLabel* LRicCorso = nullptr;
+    QPushButton* BOpenFile = nullptr;
+    QFrame* PStat = nullptr;
+    QLabel* LMovie = nullptr;
+    QPushButton* BMovA = nullptr;
+    QPushButton* BMovB = nullptr;
+    QPushButton* BMovC = nullptr;
+    QPushButton* BMovD = nullptr;
+    QPushButton* BExport = nullptr;
+    QPushButton* SBEXIT = nullptr;
+    QLabel* Language = nullptr; // hidden flag: "INT" or "ITA"
+    QLabel* LOK = nullptr;      // hidden flag: last stop answer "NO", "SI" or "KO"
+    QTimer* TimerComSet = nullptr;
+    QTimer* TimerComDati = nullptr;
+
+    // Buffers, stream parameters and hub identification shared by the areas.
+    hub::HubState hub;
+
+    // ---- shell (FAnaBarre.cpp) --------------------------------------------
+    bool italian() const;
+    // True while the serial port is open for an acquisition; the link sets it.
+    bool connected = false;
+    bool acquisitionRunning() const { return connected; }
+    // True when this process was started to show one recording.
+    bool viewerMode() const;
+
+    void FormShow();
+    void FormPaint();
+    void FormKeyPress(int key);
+    bool FormClose(); // false: the window stays open
+    void SBEXITClick();
+    void DomandaStop();
+
+    // ---- link (FAnaBarreLink.cpp) -----------------------------------------
+    void SBRiceviClick();
+    void FermaRic(bool confirm);
+    void TimerComSetTimer();
+    void TimerComDatiTimer();
+
+    // ---- recordings (FAnaBarreFile.cpp) -----------------------------------
+    void RiceviDati(const hub::StateRecord& state, bool beamSound, bool ledSound);
+    bool RiceviSet_SW(std::uint8_t kind, std::array<std::uint8_t, hub::kSwBlockSize> block);
+    bool RiceviSet_TC(std::uint8_t kind, std::array<std::uint8_t, hub::kTcBlockSize> block);
+    void ReadFile();
+    void BOpenFileClick();
+
+    // ---- analysis (FAnaBarreAnalysis.cpp) ---------------------------------
+    void BExportClick();
+    void VisMov(int couple);
+    void BMovAClick();
+    void BMovBClick();
+    void BMovCClick();
+    void BMovDClick();
+
+    // ---- inspect (FAnaBarreInspect.cpp) -----------------------------------
+    void BSetupClick();
+    void Monitor1Click();
+
+    // ---- shell internals and test hooks ----------------------------------
+    // The stop question gives up after this long (a test shortens it).
+    int stopTimeoutMs = 5000;
+    // How many times the first paint started loading the viewer's file.
+    int viewerLoads = 0;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildControls();
+    void layoutPanels();
+    bool shownOnce_ = false;
+};

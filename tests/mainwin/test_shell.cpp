@@ -1,0 +1,120 @@
+// The main window's shell: show, viewer load, ESC, close.
+#include "common/DialogSeam.h"
+#include "monitor/FAnaBarre.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using hub::DialogSeam;
+
+namespace {
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override { DialogSeam::clear(); }
+    void TearDown() override { DialogSeam::clear(); }
+};
+} // namespace
+
+TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
+    TAnalisiBarre w;
+    w.NomeArch->setText(QString());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QApplication::processEvents();
+    EXPECT_EQ(w.windowTitle(), QLatin1String("ZEMBRA MONITOR HUB Vers. 1.8"));
+    EXPECT_TRUE(w.PanelRicevi->isVisible());
+    EXPECT_TRUE(w.BOpenFile->isVisible());
+    EXPECT_TRUE(w.PStat->isVisible());
+    EXPECT_FALSE(w.SBClear->isVisible());
+    EXPECT_FALSE(w.TextNomeArch->isVisible());
+    EXPECT_FALSE(w.Language->isVisible());
+    EXPECT_FALSE(w.LRicCorso->isVisible());
+    EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RECEIVE DATA"));
+    EXPECT_EQ(w.viewerLoads, 0);
+    // Panels follow the monitor's panel.
+    EXPECT_EQ(w.PanelTit->y(), w.PanelFlag->y() + w.PanelFlag->height() + 2);
+    EXPECT_EQ(w.PanelCom->x(), w.PanelTit->x() + w.PanelTit->width() + 2);
+    EXPECT_EQ(w.PanelCom->height(), w.PanelFlag->height());
+    EXPECT_EQ(w.SBEXIT->y(), w.PanelCom->height() - 45);
+}
+
+TEST_F(Shell, ItalianStartTranslatesTheReceiveTexts) {
+    TAnalisiBarre w;
+    w.Language->setText(QStringLiteral("ITA"));
+    w.NomeArch->setText(QString());
+    w.show();
+    EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RICEZIONE DATI"));
+    EXPECT_TRUE(w.LRicCorso->text().startsWith(QLatin1String("Ricezione in corso")));
+    EXPECT_TRUE(w.LRicCorso->text().endsWith(QLatin1String("premere \"ESC\" per STOP")));
+}
+
+TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
+    for (const char* lang : {"INT", "ITA"}) {
+        TAnalisiBarre w;
+        w.Language->setText(QLatin1String(lang));
+        w.NomeArch->setText(QStringLiteral("/nonexistent/rec.dat"));
+        w.show();
+        EXPECT_FALSE(w.PanelRicevi->isVisible());
+        EXPECT_FALSE(w.BOpenFile->isVisible());
+        EXPECT_FALSE(w.PStat->isVisible());
+        EXPECT_EQ(w.palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        for (int i = 0; i < 5; ++i) {
+            w.repaint();
+            QApplication::processEvents();
+        }
+        (void)w.grab();
+        QApplication::processEvents();
+        EXPECT_EQ(w.viewerLoads, 1) << lang;
+        EXPECT_EQ(w.windowTitle(), QLatin1String(lang) == QLatin1String("ITA")
+                                       ? QLatin1String("ZEMBRA ---- INTERROGAZIONE")
+                                       : QLatin1String("ZEMBRA ---- INQUIRY"));
+    }
+}
+
+TEST_F(Shell, LiveWindowNeverLoadsOnPaint) {
+    TAnalisiBarre w;
+    w.NomeArch->setText(QString());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.repaint();
+    QApplication::processEvents();
+    EXPECT_EQ(w.viewerLoads, 0);
+    EXPECT_EQ(w.windowTitle(), QLatin1String("ZEMBRA MONITOR HUB Vers. 1.8"));
+}
+
+TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
+    TAnalisiBarre w;
+    w.NomeArch->setText(QString());
+    w.show();
+    DialogSeam::push(QStringLiteral("stop"), QStringLiteral("SI"));
+    QTest::keyClick(w.SBEXIT, Qt::Key_Escape);
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_EQ(DialogSeam::pending(), 1); // the question was never asked
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(Shell, ExitClosesAnIdleWindow) {
+    TAnalisiBarre w;
+    w.NomeArch->setText(QString());
+    w.show();
+    QTest::mouseClick(w.SBEXIT, Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(Shell, CloseIsRefusedWhileAcquiringAndTheAnswerIsNo) {
+    TAnalisiBarre w;
+    w.NomeArch->setText(QString());
+    w.show();
+    w.connected = true;
+    DialogSeam::push(QStringLiteral("stop"), QStringLiteral("NO"));
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
+    w.connected = false; // let the window go
+    EXPECT_TRUE(w.close());
+}

@@ -1,0 +1,125 @@
+// Language choice, live vs viewer mode, and the stop question.
+#include "common/DialogSeam.h"
+#include "monitor/FAnaBarre.h"
+#include "monitor/FStop.h"
+#include "monitor/language.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using hub::DialogSeam;
+
+TEST(Language, OnlyItalianInItalyGetsItalianTexts) {
+    struct Case {
+        const char* locale;
+        const char* expected;
+    } cases[] = {
+        {"it_IT", "ITA"}, {"it", "ITA"},    {"it_CH", "INT"}, {"it_SM", "INT"},
+        {"en_US", "INT"}, {"en_GB", "INT"}, {"de_IT", "INT"}, {"fr_CH", "INT"},
+        {"C", "INT"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hub::interfaceLanguage(QLocale(QLatin1String(c.locale))),
+                  QLatin1String(c.expected))
+            << c.locale;
+}
+
+TEST(Arguments, ExactlyOneArgumentMakesAViewer) {
+    struct Case {
+        QStringList args;
+        QString viewerFile;
+    } cases[] = {
+        {{"hubmonitor"}, ""},
+        {{"hubmonitor", "/tmp/a b.dat"}, "/tmp/a b.dat"},
+        // An unquoted path with a blank arrives as two arguments: live mode.
+        {{"hubmonitor", "/tmp/a", "b.dat"}, ""},
+        {{"hubmonitor", "x.dat", "y.dat", "z.dat"}, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hub::viewerFileFromArguments(c.args), c.viewerFile) << c.args.join('|').toStdString();
+}
+
+class StopQuestion : public ::testing::Test {
+protected:
+    void SetUp() override { DialogSeam::clear(); }
+    void TearDown() override { DialogSeam::clear(); }
+};
+
+TEST_F(StopQuestion, QueuedAnswersReachLOK) {
+    for (const char* a : {"NO", "SI", "KO"}) {
+        TAnalisiBarre w;
+        w.LOK->setText(QStringLiteral("--"));
+        DialogSeam::push(QStringLiteral("stop"), QString::fromLatin1(a));
+        w.DomandaStop();
+        EXPECT_EQ(w.LOK->text(), QLatin1String(a));
+        EXPECT_EQ(DialogSeam::pending(), 0);
+    }
+}
+
+TEST_F(StopQuestion, ButtonsAndWindowCloseAnswerInTheDialog) {
+    struct Case {
+        const char* action;
+        const char* expected;
+        int result;
+    } cases[] = {
+        {"BNO", "NO", TStop::ResultNO},
+        {"BSI", "SI", TStop::ResultSI},
+        {"close", "KO", TStop::ResultKO},
+    };
+    for (const auto& c : cases) {
+        TStop dlg;
+        const QString action = QLatin1String(c.action);
+        QTimer::singleShot(20, &dlg, [&dlg, action] {
+            if (action == QLatin1String("BNO"))
+                QTest::mouseClick(dlg.BNO, Qt::LeftButton);
+            else if (action == QLatin1String("BSI"))
+                QTest::mouseClick(dlg.BSI, Qt::LeftButton);
+            else
+                dlg.close();
+        });
+        EXPECT_EQ(dlg.exec(), c.result) << c.action;
+        EXPECT_EQ(dlg.LOK->text(), QLatin1String(c.expected)) << c.action;
+    }
+}
+
+TEST_F(StopQuestion, EscapeDoesNotAnswer) {
+    TStop dlg;
+    dlg.Timer1->setInterval(300);
+    QTimer::singleShot(20, &dlg, [&dlg] { QTest::keyClick(&dlg, Qt::Key_Escape); });
+    EXPECT_EQ(dlg.exec(), TStop::ResultNO); // only the time-out ended it
+    EXPECT_EQ(dlg.LOK->text(), QLatin1String("NO"));
+}
+
+TEST_F(StopQuestion, SilenceCountsAsNo) {
+    TAnalisiBarre w;
+    w.stopTimeoutMs = 50;
+    w.LOK->setText(QStringLiteral("KO"));
+    QElapsedTimer t;
+    t.start();
+    w.DomandaStop(); // nothing queued: the real dialog runs until its timer
+    EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
+    EXPECT_GE(t.elapsed(), 40);
+    EXPECT_LT(t.elapsed(), 3000);
+}
+
+TEST_F(StopQuestion, ItalianYesButtonSaysSi) {
+    TAnalisiBarre w;
+    w.Language->setText(QStringLiteral("ITA"));
+    w.stopTimeoutMs = 2000;
+    QString seen;
+    QTimer::singleShot(20, [&seen] {
+        for (QWidget* tl : QApplication::topLevelWidgets())
+            if (auto* s = qobject_cast<TStop*>(tl); s && s->isVisible()) {
+                seen = s->BSI->text();
+                QTest::mouseClick(s->BSI, Qt::LeftButton);
+            }
+    });
+    w.DomandaStop();
+    EXPECT_EQ(seen, QLatin1String("SI"));
+    EXPECT_EQ(w.LOK->text(), QLatin1String("SI"));
+}

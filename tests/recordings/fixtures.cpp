@@ -1,0 +1,124 @@
+#include "fixtures.h"
+
+#include "monitor/settings/settingsdecoders.h"
+
+#include <QFile>
+#include <cstring>
+#include <sstream>
+
+using namespace hub;
+
+namespace rectest {
+
+void resetModel(MonitorModel& m, HubState& hub, bool hide, bool compact) {
+    hub.versHub = QStringLiteral("HUB");
+    hub.sw = {};
+    hub.tc = {};
+    hub.current = {};
+    hub.previous = {};
+    hub.lastRecorded = {};
+    for (int k = 1; k <= 8; ++k) {
+        m.barrier(k).visible = !hide;
+        m.barrier(k).colour = colour::Gray;
+        m.labBarre[k - 1].visible = !hide;
+        m.caps[k - 1].visible = !hide;
+        m.caps[k - 1].brush = colour::Gray;
+        m.labVers[k - 1].visible = !hide;
+        m.labVers[k - 1].caption = QStringLiteral("V. ");
+        for (int n = 1; n <= 14; ++n) {
+            m.led(k, n).SetSilver();
+            m.led(k, n).SetRingGray();
+            m.led(k, n).count = 0;
+        }
+    }
+    for (int i = 1; i <= 4; ++i) {
+        m.bars[i - 1].visible = !hide;
+        m.bars[i - 1].progress = 0;
+        m.labGruppi[i - 1].visible = !hide;
+        for (int j = 1; j <= 8; ++j) {
+            auto& r = m.raggio(i, j);
+            if (hide)
+                r.visible = false;
+            else if (!compact)
+                r.visible = true;
+            r.colour = colour::Green;
+            r.fontColour = colour::Green;
+        }
+    }
+}
+
+void allInstalled(MonitorModel& m, HubState& hub) {
+    resetModel(m, hub, true, false);
+    RiceviSet_SW(m, hub, 0x40, {0xFF, 0x00, 0x11, 0x11, 0x11, 0x11, 0x0F, 0x00, 0x00}, false);
+}
+
+static std::vector<std::uint8_t> header(std::uint8_t type, double t) {
+    std::vector<std::uint8_t> r(9);
+    r[0] = type;
+    std::memcpy(r.data() + 1, &t, 8);
+    return r;
+}
+
+std::vector<std::uint8_t> startEnd(double t) { return header(100, t); }
+
+std::vector<std::uint8_t> settings(double t, std::uint8_t kind, const std::uint8_t* block) {
+    auto r = header(1, t);
+    r.push_back(kind);
+    r.insert(r.end(), block, block + settingsBlockSize(kind));
+    return r;
+}
+
+std::vector<std::uint8_t> state(double t, const StateRecord& s) {
+    auto r = header(2, t);
+    r.insert(r.end(), s.begin(), s.end());
+    return r;
+}
+
+void writeFile(const QString& path, const std::vector<std::vector<std::uint8_t>>& records,
+               size_t cutLast) {
+    QByteArray all;
+    for (const auto& r : records)
+        all.append(reinterpret_cast<const char*>(r.data()), static_cast<qsizetype>(r.size()));
+    all.chop(static_cast<qsizetype>(cutLast));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    f.write(all);
+}
+
+std::string hex(Rgb c) {
+    char b[8];
+    std::snprintf(b, sizeof b, "#%06X", c & 0xFFFFFF);
+    return b;
+}
+
+std::string modelDifference(const MonitorModel& a, const MonitorModel& b, bool ignoreHeads) {
+    std::ostringstream o;
+    for (int k = 1; k <= 8; ++k) {
+        if (a.barrier(k).visible != b.barrier(k).visible) o << "barrier " << k << " visible; ";
+        if (!ignoreHeads && a.caps[k - 1].brush != b.caps[k - 1].brush) o << "head " << k << " brush; ";
+        if (a.caps[k - 1].visible != b.caps[k - 1].visible) o << "head " << k << " visible; ";
+        if (a.labVers[k - 1].caption != b.labVers[k - 1].caption) o << "version " << k << "; ";
+        for (int n = 1; n <= 14; ++n) {
+            const auto& x = a.led(k, n);
+            const auto& y = b.led(k, n);
+            if (x.lens != y.lens || x.ring != y.ring || x.count != y.count)
+                o << "led " << k << "/" << n << " " << hex(x.lens) << hex(x.ring) << x.count
+                  << " vs " << hex(y.lens) << hex(y.ring) << y.count << "; ";
+        }
+    }
+    for (int i = 1; i <= 4; ++i) {
+        if (a.bars[i - 1].visible != b.bars[i - 1].visible ||
+            a.bars[i - 1].progress != b.bars[i - 1].progress)
+            o << "power bar " << i << "; ";
+        if (a.labGruppi[i - 1].visible != b.labGruppi[i - 1].visible) o << "letter " << i << "; ";
+        for (int j = 1; j <= 8; ++j) {
+            const auto& x = a.raggio(i, j);
+            const auto& y = b.raggio(i, j);
+            if (x.visible != y.visible || x.colour != y.colour || x.fontColour != y.fontColour)
+                o << "indicator " << i << "/" << j << "; ";
+        }
+    }
+    return o.str();
+}
+
+} // namespace rectest
