@@ -2,7 +2,7 @@
 
 #include "common/DialogSeam.h"
 #include "common/colours.h"
-#include "common/programversion.h"
+#include "monitor/version.h"
 
 #include <QFrame>
 #include <QLabel>
