@@ -94,6 +94,9 @@ int main(int argc, char** argv) {
     const QString shot = qEnvironmentVariable("HUBMONITOR_SCREENSHOT");
     if (!shot.isEmpty()) scheduleScreenshot(&w, shot);
 
+    // Centred on the screen, as the window was designed.
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        w.move(s->availableGeometry().center() - w.rect().center());
     w.show();
     return app.exec();
 }
