@@ -36,9 +36,9 @@ protected:
         p.drawEllipse(QRectF(4, 4, 18, 18));
         p.setPen(Qt::NoPen);
         p.setBrush(Qt::white);
-        p.drawEllipse(QRectF(6, 6, 6, 9));
-        p.drawEllipse(QRectF(11, 7, 5, 8));
-        p.drawEllipse(QRectF(8, 11, 5, 8));
+        p.drawEllipse(QRectF(6, 5, 6, 9));
+        p.drawEllipse(QRectF(9, 4, 5, 8));
+        p.drawEllipse(QRectF(5, 8, 5, 8));
     }
 
 private:
@@ -151,7 +151,7 @@ THelp::THelp(QWidget* parent) : QDialog(parent) {
     const Rgb row[8] = {colour::Green,  colour::Lime,   colour::Maroon, colour::Red,
                         colour::Olive, colour::Yellow, colour::Navy,   colour::Aqua};
     for (int c = 0; c < 8; ++c) new SampleLed(p4, 200 + 32 * c, 5, row[c], colour::White);
-    explanation(p4, "LClickLeds", english("LClickLeds"));
+    explanation(p4, "LClickLeds", english("LClickLeds"), 32);
 
     // Beam indicators.
     QFrame* p6 = panel(this, "Panel6", 280, 69);
@@ -164,7 +164,7 @@ THelp::THelp(QWidget* parent) : QDialog(parent) {
         pal.setColor(QPalette::Window, qc(beams[c]));
         b->setPalette(pal);
     }
-    explanation(p6, "LClickRaggio", english("LClickRaggio"));
+    explanation(p6, "LClickRaggio", english("LClickRaggio"), 18);
 
     // Barrier numbers and couple letters.
     const struct {
@@ -187,7 +187,7 @@ THelp::THelp(QWidget* parent) : QDialog(parent) {
         QPalette pal = cap->palette();
         pal.setColor(QPalette::WindowText, qc(h.colour));
         cap->setPalette(pal);
-        explanation(p, h.text, english(h.text));
+        explanation(p, h.text, english(h.text), 24);
     }
 
     auto* exit = new QPushButton(QStringLiteral("EXIT"), this);
@@ -206,21 +206,34 @@ QLabel* THelp::legend(QWidget* parent, const char* name, int x, int y, int w, in
     return l;
 }
 
-QLabel* THelp::explanation(QWidget* parent, const char* name, const QString& text) {
+QLabel* THelp::explanation(QWidget* parent, const char* name, const QString& text, int top) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
-    l->setFont(arial(15));
     l->setWordWrap(true);
     l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    // Aligned to the bottom of its panel, under the samples.
-    const int h = parent->height() - 20;
-    l->setGeometry(4, parent->height() - h - 2, parent->width() - 8, h);
+    // At the bottom of its panel, under the samples.
+    l->setGeometry(4, top, parent->width() - 8, parent->height() - top - 2);
+    fit(l);
     return l;
+}
+
+void THelp::fit(QLabel* l) {
+    // 15 px unless the text would spill out of its box (some Italian texts are
+    // longer than the panels are wide): then as large as still fits.
+    for (int px = 15; px >= 9; --px) {
+        l->setFont(arial(px));
+        const QRect need = l->fontMetrics().boundingRect(QRect(0, 0, l->width(), 10000),
+                                                         Qt::TextWordWrap | Qt::AlignHCenter, l->text());
+        if (need.height() <= l->height()) break;
+    }
 }
 
 void THelp::setItalian() {
     for (const Caption& c : kCaptions)
-        if (auto* l = findChild<QLabel*>(QString::fromLatin1(c.name))) l->setText(QString::fromUtf8(c.italian));
+        if (auto* l = findChild<QLabel*>(QString::fromLatin1(c.name))) {
+            l->setText(QString::fromUtf8(c.italian));
+            if (l->alignment() & Qt::AlignBottom) fit(l);
+        }
 }
 
 void THelp::setCompact(bool compact) {

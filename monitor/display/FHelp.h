@@ -22,7 +22,8 @@ public:
 
 private:
     QLabel* legend(QWidget* parent, const char* name, int x, int y, int w, int h, const QString& text);
-    QLabel* explanation(QWidget* parent, const char* name, const QString& text);
+    QLabel* explanation(QWidget* parent, const char* name, const QString& text, int top);
+    static void fit(QLabel* l);
 };
 
 // The window as BtnHelpClick opens it: language, zoom mode, title with the

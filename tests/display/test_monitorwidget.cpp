@@ -1,7 +1,10 @@
 #include "monitor/display/Barra.h"
 #include "monitor/display/zoom.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <cmath>
 #include <optional>
 #include <QImage>
@@ -160,6 +163,36 @@ TEST(TMonitorWidget, MouseClicksStoreCodesAndNotify) {
     QTest::mouseRelease(&w, Qt::LeftButton, {}, centre(m.ledRect(2, 1)));
     EXPECT_EQ(spy.count(), 0);
     EXPECT_EQ(w.clickBarra(), QStringLiteral("6"));
+}
+
+TEST(TMonitorWidget, BlinkingHeadIsPaintedBlack) {
+    TMonitor w;
+    w.SetDimeLed(29);
+    w.model().caps[3].brush = colour::Black;
+    w.refresh();
+    const QImage img = render(w);
+    const Geometry& b = w.model().barrier(4).geo;
+    EXPECT_EQ(at(img, {b.left + b.width / 6, b.top - 4}), colour::Black);
+    const Geometry& b5 = w.model().barrier(5).geo;
+    EXPECT_EQ(at(img, {b5.left + b5.width / 6, b5.top - 4}), colour::Gray);
+}
+
+TEST(TMonitorWidget, ToolTipShowsTheOnCounter) {
+    TMonitor w;
+    w.SetDimeLed(29);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.model().led(6, Led::Tamper).count = 37;
+    const QPoint p = centre(w.model().ledRect(6, Led::Tamper));
+    QHelpEvent tip(QEvent::ToolTip, p, w.mapToGlobal(p));
+    QApplication::sendEvent(&w, &tip);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("37"));
+    // Off the LEDs there is no tool tip.
+    const QPoint off = centre(w.model().labAlarm.geo);
+    QHelpEvent none(QEvent::ToolTip, off, w.mapToGlobal(off));
+    QApplication::sendEvent(&w, &none);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
 }
 
 TEST(TMonitorWidget, ItalianLegends) {
