@@ -1,5 +1,7 @@
 // Inspection: the hub's settings window and the change list of a clicked element.
 #include "monitor/FAnaBarre.h"
+#include "monitor/display/Barra.h"
+#include "monitor/display/FAnalisi.h"
 #include "monitor/settings/FVisSetupSW.h"
 #include "monitor/settings/FVisSetupTC.h"
 
@@ -14,4 +16,20 @@ void TAnalisiBarre::BSetupClick() {
     if (again.startsWith(QLatin1Char('S'))) VisuaSetup_SW(this, hub.sw, again);
 }
 
-void TAnalisiBarre::Monitor1Click() {}
+void TAnalisiBarre::Monitor1Click() {
+    auto* monitor = qobject_cast<hub::TMonitor*>(Monitor1);
+    if (!monitor) return;
+    // NomeArch holds the recording in use: the file being written during an
+    // acquisition, the file loaded otherwise; empty when there is none. The
+    // list is always read from that file, never from memory.
+    const QString file = NomeArch->text();
+    const hub::ChangeListResult r = hub::showChangeList(
+        this, file, file, monitor->clickBarra(), monitor->clickLed(), italian());
+    if (r != hub::ChangeListResult::Shown) return;
+    // A click on the monitor's background after this finds no element.
+    hub::MonitorModel& m = monitor->model();
+    m.clickBarra.clear();
+    m.clickLed.clear();
+    m.colour = hub::colour::Silver;
+    monitor->refresh();
+}
