@@ -209,7 +209,10 @@ bool TMonitor::event(QEvent* e) {
         auto* help = static_cast<QHelpEvent*>(e);
         const MonitorHit hit = model_.hitTest(help->pos());
         if (hit.kind == MonitorHit::Led) {
-            QToolTip::showText(help->globalPos(), model_.led(hit.barrier, hit.led).hint(), this);
+            const Geometry g = model_.ledRect(hit.barrier, hit.led);
+            // Tied to the LED's square, so it goes when the mouse leaves it.
+            QToolTip::showText(help->globalPos(), model_.led(hit.barrier, hit.led).hint(), this,
+                               QRect(g.left, g.top, g.width, g.height));
         } else {
             QToolTip::hideText();
             e->ignore();
