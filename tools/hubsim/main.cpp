@@ -2,6 +2,7 @@
 // (also listed by the programs' port list) and runs until SIGINT or SIGTERM.
 #include "hubsim.h"
 #include "monitorprotocol.h"
+#include "testprotocol.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,7 @@ void usage() {
         "  --vanish-after N     close the pty after N records\n"
         "  --log FILE           log every block and record sent\n",
         stderr);
+    std::fputs(testUsage(), stderr);
 }
 
 long num(const char* s) { return std::strtol(s, nullptr, 0); }
@@ -59,6 +61,7 @@ bool list(const char* s, std::array<int, N>& out) {
 
 int main(int argc, char** argv) {
     MonitorConfig cfg;
+    TestConfig testCfg;
     std::string link = "hub-" + std::to_string(::getpid());
     std::string logPath;
     for (int i = 1; i < argc; ++i) {
@@ -101,7 +104,8 @@ int main(int argc, char** argv) {
         else if (a == "--stall-after") cfg.faults.stallAfter = num(next());
         else if (a == "--vanish-after") cfg.faults.vanishAfter = num(next());
         else if (a == "--log") logPath = next();
-        else if (a == "--help" || a == "-h") {
+        else if (parseTestOption(a, next, testCfg, ok)) {
+        } else if (a == "--help" || a == "-h") {
             usage();
             return 0;
         } else ok = false;
@@ -125,6 +129,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hubsim: %s\n", error.c_str());
         return 1;
     }
+    registerTestProtocol(sim, testCfg);
     if (!sim.open(link, &error)) {
         std::fprintf(stderr, "hubsim: %s\n", error.c_str());
         return 1;
