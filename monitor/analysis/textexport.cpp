@@ -104,16 +104,50 @@ std::uint8_t cp1252(char32_t c) {
     return '?';
 }
 
-// The second a time stamp shows, computed the way dateTimeText rounds it, so
-// that records within one second share one formatted text.
-bool secondKey(double v, qint64& key) {
-    if (!std::isfinite(v) || v < -693593.0 || v > 2958466.0) return false;
-    const double whole = std::trunc(v);
-    long long ms = std::llround(std::fabs(v - whole) * 86400000.0);
-    if (ms >= 86400000LL) ms = 86399999LL;
-    key = static_cast<qint64>(whole) * 86400 + ms / 1000;
-    return true;
-}
+// The time column's texts, made once per distinct second (once per day for
+// the date). The date and time are taken straight from the day count, as the
+// recording stores local wall-clock time: no time-zone conversion is wanted,
+// and going through one for every second would cost more than all the rest.
+class TimeTexts {
+public:
+    TimeTexts() {
+        // A long time format that shows milliseconds needs a text per millisecond.
+        perMillisecond_ = longTimeText(QTime(0, 0, 0, 0)) != longTimeText(QTime(0, 0, 0, 123));
+    }
+    const QByteArray& text(double v) {
+        if (!std::isfinite(v) || v < -693593.0 || v > 2958466.0) {
+            text_.clear();
+            valid_ = false;
+            return text_;
+        }
+        // The same rounding as dateTimeText: to the millisecond, never past the day.
+        const double whole = std::trunc(v);
+        long long ms = std::llround(std::fabs(v - whole) * 86400000.0);
+        if (ms >= 86400000LL) ms = 86399999LL;
+        const qint64 day = static_cast<qint64>(whole);
+        const long long key = perMillisecond_ ? ms : ms / 1000;
+        if (valid_ && day == day_ && key == key_) return text_;
+        if (!valid_ || day != day_) dateText_ = toWindows1252(shortDateText(kEpoch.addDays(day)));
+        valid_ = true;
+        day_ = day;
+        key_ = key;
+        const QTime t = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+        text_ = dateText_;
+        if (t.hour() != 0 || t.minute() != 0 || t.second() != 0)
+            text_ += ' ' + toWindows1252(longTimeText(t));
+        text_.truncate(kExportTimeWidth);
+        return text_;
+    }
+
+private:
+    static inline const QDate kEpoch{1899, 12, 30};
+    bool perMillisecond_ = false;
+    bool valid_ = false;
+    qint64 day_ = 0;
+    long long key_ = 0;
+    QByteArray dateText_;
+    QByteArray text_;
+};
 
 } // namespace
 
@@ -162,7 +196,8 @@ QByteArray toWindows1252(const QString& text) {
 }
 
 QByteArray exportTimeText(double time) {
-    return toWindows1252(dateTimeText(time)).left(kExportTimeWidth);
+    TimeTexts texts;
+    return texts.text(time);
 }
 
 ExportResult exportRecording(const QString& datPath, const QString& outPath,
@@ -194,25 +229,14 @@ ExportResult exportRecording(const QString& datPath, const QString& outPath,
         std::uint8_t kind = 0;
         std::uint8_t block[kTcBlockSize];
         int blockLength = 0;
-        QByteArray text;
-        qint64 lastKey = 0;
-        bool haveKey = false;
+        TimeTexts texts;
         while (in.readHeader(type, time)) {
             if (type == kRecordSettings) {
                 if (!in.readSettings(kind, block, blockLength)) break;
                 continue;
             }
             if (type != kRecordState || !in.readState(s)) break;
-            qint64 key = 0;
-            if (!secondKey(time, key)) {
-                text.clear();
-                haveKey = false;
-            } else if (!haveKey || key != lastKey) {
-                text = exportTimeText(time);
-                lastKey = key;
-                haveKey = true;
-            }
-            buildExportLine(s, text, line.data());
+            buildExportLine(s, texts.text(time), line.data());
             out.append(line.data(), kExportLineSize);
             ++r.lines;
             if (progress && (r.lines & 0x1FFF) == 0) progress(r.lines);
