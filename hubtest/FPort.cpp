@@ -55,4 +55,13 @@ TPort::TPort(QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void TPort::asMessage(const QString& message) {
+    ElPorte->hide();
+    LPorta->hide();
+    Button2->hide();
+    Button1->move(200, Button1->y());
+    LMessage->setText(message);
+    LMessage->show();
+}
+
 } // namespace hub

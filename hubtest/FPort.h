@@ -12,6 +12,8 @@ class TPort : public QDialog {
     Q_OBJECT
 public:
     explicit TPort(QWidget* parent = nullptr);
+    // Turns the dialog into the message box: only the message and "OK".
+    void asMessage(const QString& message);
 
     QLabel* LMessage;
     QLabel* LPorta;

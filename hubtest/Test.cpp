@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -349,6 +350,7 @@ void TFTest::buildBottomPanel() {
 
     for (OutputRow& row : rows_) {
         row.sw->setToolTip(QStringLiteral("Click to change state"));
+        row.sw->installEventFilter(this);
         connect(row.sw, &TRxSwitch::clicked, this, [this, &row] {
             outputClick(static_cast<TestOutput>(&row - rows_.data()));
         });
@@ -410,7 +412,26 @@ void TFTest::guarded(const std::function<void()>& f) {
     showPicture();
 }
 
+bool TFTest::eventFilter(QObject* o, QEvent* e) {
+    // A switch flips as soon as it is pressed; the command goes when the click
+    // completes.
+    if (e->type() == QEvent::MouseButtonPress) {
+        for (OutputRow& row : rows_) {
+            if (row.sw != o || !row.sw->isEnabled()) continue;
+            if (static_cast<QMouseEvent*>(e)->button() != Qt::LeftButton) break;
+            row.sw->setOn(!row.sw->isOn());
+            row.sw->repaint();
+            row.pressFlipped = true;
+        }
+    }
+    return QWidget::eventFilter(o, e);
+}
+
 void TFTest::outputClick(TestOutput k) {
+    OutputRow& row = rows_[static_cast<int>(k)];
+    // The click toggled the switch back: the press already gave it its new place.
+    if (row.pressFlipped) row.sw->setOn(!row.sw->isOn());
+    row.pressFlipped = false;
     guarded([&] {
         const ToggleResult r = link_.toggleOutput(k);
         // The switch shows what the hub reported, not where the click put it.
@@ -477,11 +498,7 @@ bool TFTest::SettaPorta() {
 
 void TFTest::Conferma(const QString& message) {
     TPort d(this);
-    d.ElPorte->hide();
-    d.LPorta->hide();
-    d.Button2->hide();
-    d.Button1->move(200, d.Button1->y());
-    d.LMessage->setText(message);
+    d.asMessage(message);
     DialogSeam::shown() << QStringLiteral("message: ") + message;
     execDialog(&d, QStringLiteral("message"));
 }

@@ -53,11 +53,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override; // FormClose
+    bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
     struct OutputRow {
         TRxSwitch* sw = nullptr;
+        bool pressFlipped = false; // the press showed the new position already
         std::vector<TTerminal*> terminals;
         std::vector<TWire*> wires;
         std::vector<TArrow*> arrows;

@@ -69,7 +69,23 @@ void powerBar(QPainter& p, const PowerBarModel& b) {
     p.fillRect(r, qc(colour::Silver));
     const int inner = std::max(0, b.geo.width - 2);
     const int fill = inner * std::clamp(b.progress, 0, 100) / 100;
-    if (fill > 0) p.fillRect(QRect(r.left() + 1, r.top() + 1, fill, r.height() - 2), Qt::black);
+    const QRect filled(r.left() + 1, r.top() + 1, fill, r.height() - 2);
+    if (fill > 0) p.fillRect(filled, Qt::black);
+    // The gauge's percentage, inverted where it crosses the filled part.
+    QFont f(fontFamily(FontFace::Sans));
+    f.setPixelSize(fontPixelSize(7));
+    p.setFont(f);
+    const QString pct = QString::number(std::clamp(b.progress, 0, 100)) + QLatin1Char('%');
+    p.save();
+    p.setClipRect(r.adjusted(1, 1, -1, -1));
+    p.setPen(Qt::black);
+    p.drawText(r, Qt::AlignCenter, pct);
+    if (fill > 0) {
+        p.setClipRect(filled);
+        p.setPen(qc(colour::Silver));
+        p.drawText(r, Qt::AlignCenter, pct);
+    }
+    p.restore();
     p.setPen(Qt::black);
     p.setBrush(Qt::NoBrush);
     p.drawRect(r.adjusted(0, 0, -1, -1));

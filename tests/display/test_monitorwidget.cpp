@@ -93,6 +93,7 @@ TEST(TMonitorWidget, PaintsEveryLedAndHeadWhereTheModelSays) {
         w.model().led(1, 8).SetLime();
         w.model().led(3, Led::Alarm).SetRed();
         w.model().led(8, Led::Standby).SetNavy();
+        w.model().bars[1].progress = 75;
         w.refresh();
         const QImage img = render(w);
         ASSERT_EQ(img.size(), w.size());
@@ -100,6 +101,11 @@ TEST(TMonitorWidget, PaintsEveryLedAndHeadWhereTheModelSays) {
         // The beam indicators: 8 x 8 in their colour.
         const BeamIndicatorModel& r = w.model().raggio(3, 5);
         EXPECT_EQ(at(img, centre(r.geo)), colour::Green);
+        // Power bar of couple B three quarters full: black at the left end,
+        // silver at the right end.
+        const Geometry& bar = w.model().bars[1].geo;
+        EXPECT_EQ(at(img, {bar.left + 2, bar.top + 2}), colour::Black);
+        EXPECT_EQ(at(img, {bar.left + bar.width - 3, bar.top + 2}), colour::Silver);
         EXPECT_TRUE(img.save(shotPath(QStringLiteral("monitor-%1.png").arg(v))));
     }
 }

@@ -2,12 +2,14 @@
 #include "common/DialogSeam.h"
 #include "common/RxSwitch.h"
 #include "fakehub.h"
+#include "hubtest/FPort.h"
 #include "hubtest/Test.h"
 #include "hubtest/Wiring.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -211,6 +213,20 @@ TEST_F(Window, OutputSwitchFollowsTheHubNotTheClick) {
     EXPECT_EQ(messagesShown(), 0);
 }
 
+TEST_F(Window, SwitchFlipsOnPressAndSendsOnRelease) {
+    port.acceptConnection();
+    connectTo();
+    auto* sw = get<hub::TRxSwitch>("RS_AL3");
+    const size_t before = port.written.size();
+    port.reply(0x4C, {0x22});
+    QTest::mousePress(sw, Qt::LeftButton);
+    EXPECT_TRUE(sw->isOn());
+    EXPECT_EQ(port.written.size(), before) << "nothing sent before the click completes";
+    QTest::mouseRelease(sw, Qt::LeftButton);
+    EXPECT_EQ(port.written.back(), 0x4C);
+    EXPECT_FALSE(sw->isOn()) << "the hub said inactive";
+}
+
 TEST_F(Window, OutputColoursAreWhatIsPainted) {
     port.acceptConnection();
     connectTo();
@@ -365,4 +381,16 @@ TEST_F(Window, Screenshots) {
     click("SB_BAR");
     EXPECT_TRUE(w.grab().save(dir + QStringLiteral("/hubtest_bartest.png")));
     EXPECT_FALSE(get("I_Barra5")->isVisible());
+
+    // The port dialog in both its uses.
+    hub::TPort ask(&w);
+    ask.LMessage->hide();
+    ask.ElPorte->addItems({QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB0")});
+    EXPECT_EQ(ask.size(), QSize(500, 233));
+    EXPECT_EQ(ask.windowTitle(), QStringLiteral("CONNENCTING  HUB"));
+    EXPECT_TRUE(ask.grab().save(dir + QStringLiteral("/hubtest_port.png")));
+    hub::TPort msg(&w);
+    msg.asMessage(QStringLiteral("Comunication FAILED ... reconnect !"));
+    EXPECT_FALSE(msg.Button2->isVisibleTo(&msg));
+    EXPECT_TRUE(msg.grab().save(dir + QStringLiteral("/hubtest_message.png")));
 }
