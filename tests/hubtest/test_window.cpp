@@ -357,6 +357,21 @@ TEST_F(Window, ClosingWhileConnectedSendsTheEndCommandQuietly) {
     EXPECT_EQ(messagesShown(), 0);
 }
 
+TEST_F(Window, VanishedPortCanStillBeDisconnected) {
+    port.acceptConnection();
+    connectTo();
+    port.failWrite = true;
+    DialogSeam::push(QStringLiteral("error"), 0);
+    DialogSeam::push(QStringLiteral("error"), 0);
+    click("RS_ALL");
+    EXPECT_TRUE(DialogSeam::shown().contains(QStringLiteral("error: Unable to write to port: 5")));
+    click("SbConnect"); // the end command cannot be written either
+    EXPECT_EQ(DialogSeam::shown().filter(QStringLiteral("error: ")).size(), 2);
+    EXPECT_FALSE(port.connected());
+    EXPECT_EQ(get<QPushButton>("SbConnect")->text(), QStringLiteral("Connect ..."));
+    EXPECT_FALSE(get("RS_ALL")->isEnabled());
+}
+
 TEST_F(Window, EscapeExits) {
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
