@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVariantMap>
+#include <cstdio>
 
 namespace {
 const char kNoPorts[] = "NESSUNA PORTA SERIALE DISPONIBILE";
@@ -228,6 +229,11 @@ void TAnalisiBarre::FermaRic(bool confirm) {
                    QLatin1Char(')'));
     // Closes the port and the file even when the device is gone; its error is
     // shown unless the acquisition already showed one.
+    if (!qEnvironmentVariableIsEmpty("HUBMONITOR_LINK_STATS")) {
+        // For the benches: how far the link fell behind, and how much it took.
+        std::fprintf(stderr, "hubmonitor: records %llu, largest backlog %d bytes\n",
+                     static_cast<unsigned long long>(a.link.counter()), a.link.maxBuffer());
+    }
     const QString error = a.link.endAcquisition([&] { a.comm.Close(); });
     if (a.writer.isOpen()) a.writer.close(); // a file left without a started link
     connected = false;
