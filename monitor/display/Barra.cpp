@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <algorithm>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -189,7 +190,33 @@ void TMonitor::refresh() {
     model_.autoSize();
     const Geometry& g = model_.geo;
     if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
-    update();
+    // Records change only LEDs and heads, many times a second during a live
+    // acquisition: repaint just the barriers that changed. Any other change
+    // repaints the whole monitor.
+    bool whole = !requestedValid_;
+    QRegion dirty;
+    if (!whole) {
+        MonitorModel rest = requested_;
+        for (size_t k = 0; k < rest.barre.size(); ++k) {
+            rest.barre[k] = model_.barre[k];
+            rest.caps[k] = model_.caps[k];
+        }
+        whole = !(rest == model_);
+        if (!whole) {
+            auto rect = [](const Geometry& r) { return QRect(r.left, r.top, r.width, r.height); };
+            for (size_t k = 0; k < model_.barre.size(); ++k)
+                if (!(requested_.barre[k] == model_.barre[k]) || !(requested_.caps[k] == model_.caps[k])) {
+                    dirty += rect(requested_.barre[k].geo) | rect(requested_.caps[k].geo);
+                    dirty += rect(model_.barre[k].geo) | rect(model_.caps[k].geo);
+                }
+        }
+    }
+    requested_ = model_;
+    requestedValid_ = true;
+    if (whole)
+        update();
+    else if (!dirty.isEmpty())
+        update(dirty);
 }
 
 void TMonitor::moveEvent(QMoveEvent* e) {
@@ -198,8 +225,13 @@ void TMonitor::moveEvent(QMoveEvent* e) {
     QWidget::moveEvent(e);
 }
 
-void TMonitor::paintEvent(QPaintEvent*) {
+void TMonitor::paintEvent(QPaintEvent* e) {
     QPainter p(this);
+    // Elements outside the area being repainted are not drawn at all.
+    const QRect area = e->rect();
+    auto needed = [&area](const Geometry& g) {
+        return area.intersects(QRect(g.left - 2, g.top - 2, g.width + 4, g.height + 4)); // glyph overhang
+    };
     const MonitorModel& m = model_;
     const QRect all = rect();
     // The panel: silver, lowered outer and raised inner bevel.
@@ -213,18 +245,18 @@ void TMonitor::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     for (int k = 1; k <= 8; ++k) {
-        label(p, m.labVers[k - 1]);
+        if (needed(m.labVers[k - 1].geo)) label(p, m.labVers[k - 1]);
         const ShapeModel& cap = m.caps[k - 1];
-        if (cap.visible) {
+        if (cap.visible && needed(cap.geo)) {
             p.setPen(QPen(qc(cap.pen), 1));
             p.setBrush(qc(cap.brush));
             p.drawEllipse(QRectF(cap.geo.left + 0.5, cap.geo.top + 0.5, cap.geo.width - 1, cap.geo.height - 1));
         }
-        label(p, m.labBarre[k - 1]);
+        if (needed(m.labBarre[k - 1].geo)) label(p, m.labBarre[k - 1]);
     }
     for (int i = 1; i <= 4; ++i) {
-        label(p, m.labGruppi[i - 1]);
-        powerBar(p, m.bars[i - 1]);
+        if (needed(m.labGruppi[i - 1].geo)) label(p, m.labGruppi[i - 1]);
+        if (needed(m.bars[i - 1].geo)) powerBar(p, m.bars[i - 1]);
     }
     p.setRenderHint(QPainter::Antialiasing, false);
     for (int i = 1; i <= 4; ++i) {
@@ -233,14 +265,17 @@ void TMonitor::paintEvent(QPaintEvent*) {
             p.fillRect(QRect(s->geo.left, s->geo.top, 1, s->geo.height), qc(s->pen));
         }
     }
-    for (const LabelModel& l : m.labRaggi) label(p, l);
+    for (const LabelModel& l : m.labRaggi)
+        if (needed(l.geo)) label(p, l);
     for (const LabelModel* l : {&m.labAlarm, &m.labTamp, &m.labFail, &m.labDisq, &m.labStb, &m.labBlind, &m.labPower})
-        label(p, *l);
-    for (const LabelModel& l : m.labLetters) label(p, l);
-    soundSwitch(p, m.soundBeams);
-    soundSwitch(p, m.soundLeds);
+        if (needed(l->geo)) label(p, *l);
+    for (const LabelModel& l : m.labLetters)
+        if (needed(l.geo)) label(p, l);
+    if (needed(m.soundBeams.geo)) soundSwitch(p, m.soundBeams);
+    if (needed(m.soundLeds.geo)) soundSwitch(p, m.soundLeds);
 
-    for (const BarrierModel& b : m.barre) paintBarrier(p, b, devicePixelRatioF());
+    for (const BarrierModel& b : m.barre)
+        if (needed(b.geo)) paintBarrier(p, b, devicePixelRatioF());
     p.setRenderHint(QPainter::Antialiasing, false);
     for (const auto& couple : m.raggi)
         for (const BeamIndicatorModel& r : couple)

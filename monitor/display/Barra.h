@@ -46,6 +46,10 @@ protected:
 
 private:
     MonitorModel model_;
+    // The model as last handed to the window system for painting: refresh()
+    // repaints only the barriers and heads that differ from it.
+    MonitorModel requested_;
+    bool requestedValid_ = false;
     MonitorHit pressed_;
     bool pressValid_ = false;
 };

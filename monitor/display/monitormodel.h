@@ -63,6 +63,7 @@ struct LedModel {
     // The lens colour that means "ON" for this LED's kind (by its code).
     Rgb onColour() const;
     bool isOn() const { return lens == onColour(); }
+    bool operator==(const LedModel&) const = default;
 };
 
 // TBarra: one barrier column.
@@ -71,6 +72,7 @@ struct BarrierModel {
     bool visible = true;
     Rgb colour = colour::Gray;
     std::array<LedModel, 14> leds{};
+    bool operator==(const BarrierModel&) const = default;
 };
 
 struct ShapeModel {
@@ -78,6 +80,7 @@ struct ShapeModel {
     bool visible = true;
     Rgb brush = colour::Gray;
     Rgb pen = colour::White;
+    bool operator==(const ShapeModel&) const = default;
 };
 
 // Every label of the monitor sizes itself to its caption (auto-size): call
@@ -90,6 +93,7 @@ struct LabelModel {
     Rgb colour = colour::Black; // text colour
     FontFace face = FontFace::Mono;
     bool bold = true;
+    bool operator==(const LabelModel&) const = default;
 };
 
 // TRaggio: the 8 x 8 beam range indicator.
@@ -99,6 +103,7 @@ struct BeamIndicatorModel {
     Rgb colour = colour::Green;
     Rgb fontColour = colour::Green;
     int code = 0; // 100 * couple + beam
+    bool operator==(const BeamIndicatorModel&) const = default;
 };
 
 // TBar: couple power bar, 0..100.
@@ -106,6 +111,7 @@ struct PowerBarModel {
     Geometry geo;
     bool visible = true;
     int progress = 0;
+    bool operator==(const PowerBarModel&) const = default;
 };
 
 // TSoundBit: a beep switch.
@@ -117,6 +123,7 @@ struct SoundSwitchModel {
     bool enabled() const { return visible && caption == QLatin1String("ON-Beep"); }
     // A click: anything but "ON-Beep" becomes "ON-Beep" (green), else "OFF-Beep" (red).
     void toggle();
+    bool operator==(const SoundSwitchModel&) const = default;
 };
 
 // What a mouse click at a point of the monitor lands on, topmost first.
@@ -142,6 +149,7 @@ public:
     // Builds the element tree laid out for LED size 29, with DimeLed() still 0
     // so that the first SetDimeLed(29) lays everything out again.
     MonitorModel();
+    bool operator==(const MonitorModel&) const = default;
 
     // Re-lays out every element for LED size v (10..29); the current size, or
     // a size outside that range, changes nothing.

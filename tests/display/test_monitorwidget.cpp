@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QHelpEvent>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QToolTip>
 #include <cmath>
 #include <optional>
@@ -209,4 +211,53 @@ TEST(TMonitorWidget, ItalianLegends) {
     EXPECT_EQ(w.model().labLetters[0].caption, QStringLiteral("R"));
     EXPECT_EQ(w.model().labLetters[4].caption, QStringLiteral("I"));
     EXPECT_TRUE(render(w).save(shotPath(QStringLiteral("monitor-29-ita.png"))));
+}
+
+// A live record repaints only the barriers it changed; what reaches the screen
+// (the window's backing store, not a fresh full render) must still be right,
+// and an unchanged barrier must not be repainted.
+TEST(TMonitorWidget, RecordRepaintsOnlyChangedBarriersAndShowsThemRight) {
+    QWidget top;
+    auto* w = new TMonitor(&top);
+    w->SetDimeLed(29);
+    top.resize(w->width() + 2, w->height() + 2);
+    top.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+    QApplication::processEvents();
+
+    struct PaintCounter : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
+            return false;
+        }
+    } counter;
+    w->installEventFilter(&counter);
+
+    MonitorModel& m = w->model();
+    m.led(3, Led::Alarm).SetRed();
+    m.led(3, Led::Alarm).SetRingWhite();
+    m.caps[2].brush = colour::Black;
+    w->refresh();
+    QApplication::processEvents();
+
+    const Geometry b3 = m.barrier(3).geo, b6 = m.barrier(6).geo;
+    EXPECT_TRUE(counter.painted.intersects(QRect(b3.left, b3.top, b3.width, b3.height)));
+    EXPECT_FALSE(counter.painted.intersects(QRect(b6.left, b6.top, b6.width, b6.height)));
+
+    const QImage screen = top.screen()->grabWindow(top.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage full = render(*w);
+    ASSERT_FALSE(screen.isNull());
+    // The screen shows exactly what a full render of the model shows.
+    const QPoint off = w->pos();
+    for (int y = 0; y < full.height(); ++y)
+        for (int x = 0; x < full.width(); ++x)
+            ASSERT_EQ(at(screen, QPoint(x, y) + off), at(full, QPoint(x, y))) << x << "," << y;
+
+    // A change outside the barriers (a power bar) repaints the whole monitor.
+    counter.painted = QRegion();
+    m.bars[0].progress = 50;
+    w->refresh();
+    QApplication::processEvents();
+    EXPECT_TRUE(counter.painted.contains(QRect(b6.left, b6.top, b6.width, b6.height)));
 }
