@@ -12,6 +12,13 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace hub {
+class HubLink;
+class TComPort;
+} // namespace hub
 
 class QComboBox;
 class QFrame;
@@ -88,6 +95,27 @@ public:
     void FermaRic(bool confirm);
     void TimerComSetTimer();
     void TimerComDatiTimer();
+    // The serial component (_comm) and the hub link, made on first use.
+    hub::TComPort& comm();
+    hub::HubLink& hubLink();
+    // Acquisition settings kept while the program runs.
+    bool recordingFlag = false;  // "Creating file"
+    QString recordingFileName;   // of the running (or last) acquisition
+    // Unattended start (--port): the next SBRiceviClick fills the dialog from
+    // here and presses OK itself, without showing it.
+    struct RiceviPreset {
+        QString port;
+        std::optional<bool> record; // unset: the dialog's own choice
+        QString name;               // empty: the proposed date-time name
+    };
+    std::optional<RiceviPreset> riceviPreset;
+    // SIGTERM / SIGINT: ends a running acquisition without asking.
+    void stopWithoutAsking();
+    struct LinkArea;
+    LinkArea* linkArea_ = nullptr;
+    LinkArea& linkArea();
+    void syncLink();
+    void runLink(const std::function<void()>& step);
 
     // ---- recordings (FAnaBarreFile.cpp) -----------------------------------
     void RiceviDati(const hub::StateRecord& state, bool beamSound, bool ledSound);

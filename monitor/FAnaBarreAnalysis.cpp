@@ -1,10 +1,122 @@
-// Analysis of recordings: text export and the per-couple time line.
-// Stubs until the analysis work lands.
+// Analysis of recordings: text export and the per-couple time line. Both pick a
+// recording and read it themselves, with the window shrunk to the gauge row.
 #include "monitor/FAnaBarre.h"
 
-void TAnalisiBarre::BExportClick() {}
+#include "common/DialogSeam.h"
+#include "monitor/analysis/FSimula.h"
+#include "monitor/analysis/dayscan.h"
+#include "monitor/analysis/textexport.h"
+#include "monitor/datafile.h"
 
-void TAnalisiBarre::VisMov(int couple) { (void)couple; }
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+const QColor kSilver(0xC0, 0xC0, 0xC0);
+
+// The window reduced to its gauge row while a recording is read; whatever way
+// the reading ends, the window comes back as it was.
+class GaugeRow {
+public:
+    explicit GaugeRow(TAnalisiBarre* w) : w_(w), savedHeight_(w->height()) {
+        w_->resize(w_->width(), 70);
+    }
+    ~GaugeRow() { restore(); }
+
+    void start(qint64 fileSize) {
+        w_->ProgRead->setRange(0, static_cast<int>(std::min<qint64>(hub::gaugeMaximum(fileSize), INT_MAX)));
+        w_->ProgRead->setValue(0);
+        w_->ProgRead->show();
+        w_->ProgRead->raise();
+        w_->PanelLogo->hide();
+        w_->PanelFlag->hide();
+        w_->PanelTit->hide();
+        w_->PanelCom->hide();
+    }
+    hub::AnalysisProgress progress() {
+        return [bar = w_->ProgRead](qint64 n) {
+            bar->setValue(static_cast<int>(std::min<qint64>(n, bar->maximum())));
+        };
+    }
+    void restore() {
+        if (restored_) return;
+        restored_ = true;
+        QPalette pal = w_->PanelRicevi->palette();
+        pal.setColor(QPalette::Window, kSilver);
+        w_->PanelRicevi->setPalette(pal);
+        w_->ProgRead->hide();
+        w_->PanelCom->show();
+        w_->PanelFlag->show();
+        w_->PanelTit->show();
+        w_->PanelLogo->show();
+        // The viewer (silver window) offers neither recording nor file opening.
+        if (w_->palette().color(QPalette::Window) == kSilver) {
+            w_->BOpenFile->hide();
+            w_->PStat->hide();
+            w_->SBRicevi->hide();
+        }
+        w_->resize(w_->width(), savedHeight_);
+    }
+
+private:
+    TAnalisiBarre* w_;
+    int savedHeight_;
+    bool restored_ = false;
+};
+
+QString chooseRecording(TAnalisiBarre* w) {
+    return hub::openFileName(w, w->italian() ? QStringLiteral("Apri") : QStringLiteral("Open"),
+                             QStringLiteral("."), QStringLiteral("File data (*.dat)"));
+}
+
+} // namespace
+
+void TAnalisiBarre::BExportClick() {
+    const QString in = chooseRecording(this);
+    if (in.isEmpty()) return;
+    const QString out = hub::exportPathFor(in);
+    hub::ExportResult r;
+    {
+        GaugeRow row(this);
+        row.start(QFileInfo(in).size());
+        r = hub::exportRecording(in, out, row.progress());
+    }
+    if (!r.ok()) hub::showError(this, hub::exportMessage(r, in, out, italian()));
+}
+
+void TAnalisiBarre::VisMov(int couple) {
+    const QString path = chooseRecording(this);
+    if (path.isEmpty()) return;
+    const bool ita = italian();
+    GaugeRow row(this);
+    hub::RecordFile file;
+    QString error;
+    if (!file.open(path, &error)) {
+        row.restore();
+        hub::showError(this, (ita ? QStringLiteral("Impossibile aprire %1: %2")
+                                  : QStringLiteral("Cannot open %1: %2"))
+                                 .arg(path, error));
+        return;
+    }
+    row.start(file.size());
+    const hub::DayScan scan = hub::scanDays(file, row.progress());
+    file.close();
+    row.restore();
+    if (scan.days.isEmpty()) {
+        hub::showError(this, ita ? QStringLiteral("Il file %1 non contiene dati di stato: nessun grafico da mostrare.").arg(path)
+                                 : QStringLiteral("The recording %1 holds no state records: there is no chart to show.").arg(path));
+        return;
+    }
+    TSimula simula(this);
+    simula.setDays(scan.days);
+    simula.setRecording(QFileInfo(path).absoluteFilePath());
+    simula.setCouple(couple);
+    hub::execDialog(&simula, QStringLiteral("Simula"));
+}
 
 void TAnalisiBarre::BMovAClick() { VisMov(1); }
 void TAnalisiBarre::BMovBClick() { VisMov(2); }

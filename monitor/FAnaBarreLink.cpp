@@ -1,11 +1,262 @@
-// The hub link: starting and stopping an acquisition, connect and data timers.
-// Stubs until the link work lands.
+// The hub link on the main window: starting an acquisition (the TRicevi
+// dialog, the port, the recording), the connect and data timers, and the stop.
+// The protocol itself lives in hublink; these handlers move its state onto
+// the timers and labels.
+#include "common/DialogSeam.h"
+#include "common/tdatetime.h"
 #include "monitor/FAnaBarre.h"
+#include "monitor/FRicevi.h"
+#include "monitor/datafile.h"
+#include "monitor/display/Barra.h"
+#include "monitor/hublink.h"
+#include "monitor/version.h"
+#include "serial/comms.h"
 
-void TAnalisiBarre::SBRiceviClick() {}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVariantMap>
 
-void TAnalisiBarre::FermaRic(bool confirm) { (void)confirm; }
+namespace {
+const char kNoPorts[] = "NESSUNA PORTA SERIALE DISPONIBILE";
 
-void TAnalisiBarre::TimerComSetTimer() {}
+void setPanelColour(QWidget* w, std::uint32_t rgb) {
+    QPalette pal = w->palette();
+    if ((pal.color(QPalette::Window).rgb() & 0xFFFFFF) == rgb) return;
+    pal.setColor(QPalette::Window, QColor::fromRgb(rgb));
+    w->setPalette(pal);
+}
 
-void TAnalisiBarre::TimerComDatiTimer() {}
+void setCaption(QLabel* l, const QString& text) {
+    if (l->text() == text) return;
+    l->setText(text);
+    l->adjustSize();
+}
+} // namespace
+
+// Owned by the window (a QObject child), so the header needs no link types.
+struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
+    explicit LinkArea(TAnalisiBarre* window)
+        : QObject(window), w(window), link(comm, hub::SystemClock::instance(), window->hub, *this) {
+        comm.setHubLine();
+    }
+
+    bool riceviSetSW(std::uint8_t kind, const std::array<std::uint8_t, hub::kSwBlockSize>& b) override {
+        return w->RiceviSet_SW(kind, b);
+    }
+    bool riceviSetTC(std::uint8_t kind, const std::array<std::uint8_t, hub::kTcBlockSize>& b) override {
+        return w->RiceviSet_TC(kind, b);
+    }
+    void riceviDati(const hub::StateRecord& state) override {
+        bool beams = false, leds = false;
+        if (auto* m = qobject_cast<hub::TMonitor*>(w->Monitor1)) {
+            beams = m->model().soundBeams.enabled();
+            leds = m->model().soundLeds.enabled();
+        }
+        w->RiceviDati(state, beams, leds);
+    }
+    void repaint() override {
+        w->syncLink();
+        // Paint what changed; input waits for the next timer tick.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+    void recordingFailed(const QString& error) override {
+        hub::showError(w, QStringLiteral("Recording: ") + error);
+    }
+
+    TAnalisiBarre* w;
+    hub::TComPort comm;
+    hub::DataFileWriter writer;
+    hub::HubLink link;
+    bool deviceErrorShown = false; // a device error is shown once per acquisition
+};
+
+TAnalisiBarre::LinkArea& TAnalisiBarre::linkArea() {
+    if (!linkArea_) linkArea_ = new LinkArea(this);
+    return *linkArea_;
+}
+
+hub::TComPort& TAnalisiBarre::comm() { return linkArea().comm; }
+
+hub::HubLink& TAnalisiBarre::hubLink() { return linkArea().link; }
+
+void TAnalisiBarre::syncLink() {
+    hub::HubLink& l = linkArea().link;
+    auto mirror = [](QTimer* t, const hub::LinkTimer& s) {
+        t->setInterval(s.intervalMs);
+        if (!s.enabled) t->stop();
+        else if (!t->isActive()) t->start();
+    };
+    mirror(TimerComSet, l.timerSet());
+    mirror(TimerComDati, l.timerDati());
+    LNoData->setVisible(l.noData());
+    setCaption(LBuffer, QString::number(l.buffer()));
+    setCaption(LCounter, QString::number(l.counter()));
+    setPanelColour(PanelRicevi, l.heartbeat());
+}
+
+void TAnalisiBarre::runLink(const std::function<void()>& step) {
+    LinkArea& a = linkArea();
+    QString error;
+    try {
+        step();
+    } catch (const std::exception& e) {
+        error = QString::fromLocal8Bit(e.what());
+    }
+    syncLink();
+    // A failing device ends the operation in progress; the error is shown once
+    // and the acquisition waits for the user to stop it.
+    if (!error.isEmpty() && !a.deviceErrorShown) {
+        a.deviceErrorShown = true;
+        hub::showError(this, error);
+    }
+}
+
+void TAnalisiBarre::SBRiceviClick() {
+    LinkArea& a = linkArea();
+    const QDateTime now = QDateTime::currentDateTime();
+    LStart->setText(hub::shortDateText(now.date()) + QLatin1Char(' ') + hub::longTimeText(now.time()));
+    LStart->adjustSize();
+
+    TRicevi d(this);
+    if (italian()) {
+        d.setItalian();
+        d.Memor->setChecked(recordingFlag);
+        d.MemorClick();
+    }
+    QStringList ports;
+    if (!hub::TComPort::EnumPorts(ports)) ports << QLatin1String(kNoPorts);
+    d.ElPorte->addItems(ports);
+    a.comm.PortName = hub.lastPort;
+    const int at = a.comm.PortIndex(ports);
+    d.ElPorte->setCurrentText(at >= 0 ? ports.at(at) : QString());
+    d.NomeArchivio->setText(hub::proposedRecordingName(now.date().year(), now.date().month(),
+                                                       now.date().day(), now.time().hour(),
+                                                       now.time().minute(), now.time().second()));
+
+    if (riceviPreset) {
+        const RiceviPreset p = *riceviPreset;
+        riceviPreset.reset();
+        d.ElPorte->setCurrentText(p.port);
+        if (p.record) {
+            d.Memor->setChecked(*p.record);
+            d.MemorClick();
+        }
+        if (!p.name.isEmpty()) d.NomeArchivio->setText(p.name);
+        d.Button1Click();
+    } else {
+        // Tests give the fields through the seam ("ricevi-fields": port,
+        // record, name), then the answer ("ricevi": 1 is OK).
+        if (auto f = hub::DialogSeam::take(QStringLiteral("ricevi-fields"))) {
+            const QVariantMap m = f->toMap();
+            if (m.contains(QStringLiteral("port"))) d.ElPorte->setCurrentText(m.value(QStringLiteral("port")).toString());
+            if (m.contains(QStringLiteral("record"))) {
+                d.Memor->setChecked(m.value(QStringLiteral("record")).toBool());
+                d.MemorClick();
+            }
+            if (m.contains(QStringLiteral("name"))) d.NomeArchivio->setText(m.value(QStringLiteral("name")).toString());
+        }
+        const int result = hub::execDialog(&d, QStringLiteral("ricevi"));
+        if (result == QDialog::Accepted && d.Button1->text() != QLatin1String("__")) d.Button1Click();
+    }
+
+    // Whatever closed the dialog, its choices are remembered.
+    recordingFlag = d.Memor->isChecked();
+    hub.lastPort = d.ElPorte->currentText();
+    recordingFileName =
+        QFileInfo(hub::recordingFileName(d.NomeArchivio->text(), hub.lastPort)).absoluteFilePath();
+    const bool ok = d.Button1->text() == QLatin1String("__");
+    if (hub.lastPort.isEmpty() || !ok) return;
+
+    a.comm.PortName = hub.lastPort;
+    try {
+        a.comm.Open();
+    } catch (const std::exception& e) {
+        hub::showError(this, QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    connected = true;
+    a.deviceErrorShown = false;
+
+    SBRicevi->hide();
+    LRicCorso->show();
+    NomeArch->setText(QString());
+    SBClear->show();
+    // The record buffers start from zero for every acquisition.
+    hub.hubKind = 0;
+    hub.sw.fill(0);
+    hub.tc.fill(0);
+    hub.current.fill(0);
+    hub.previous.fill(0);
+    hub.lastRecorded.fill(0);
+    setWindowTitle(QStringLiteral("PORT : ") + hub.lastPort +
+                   QStringLiteral(" --  ZEMBRA MONITOR HUB (V:") + QLatin1String(hub::kProgramVersion) +
+                   QLatin1Char(')'));
+
+    hub::DataFileWriter* recording = nullptr;
+    if (recordingFlag) {
+        QString error;
+        if (!a.writer.create(recordingFileName, &error)) {
+            // The port stays open and the window acquiring, with no timer:
+            // the user stops it as usual.
+            hub::showError(this, error);
+            return;
+        }
+        NomeArch->setText(recordingFileName);
+        NomeArch->adjustSize();
+        TextNomeArch->show();
+        SBClear->hide(); // no LED reset while recording
+        recording = &a.writer;
+    }
+    runLink([&] { a.link.beginAcquisition(recording); });
+}
+
+void TAnalisiBarre::FermaRic(bool confirm) {
+    if (confirm) {
+        DomandaStop();
+        if (LOK->text() == QLatin1String("NO")) return;
+    }
+    LinkArea& a = linkArea();
+    setWindowTitle(QStringLiteral("ZEMBRA MONITOR HUB (V.") + QLatin1String(hub::kProgramVersion) +
+                   QLatin1Char(')'));
+    // Closes the port and the file even when the device is gone; its error is
+    // shown unless the acquisition already showed one.
+    const QString error = a.link.endAcquisition([&] { a.comm.Close(); });
+    if (a.writer.isOpen()) a.writer.close(); // a file left without a started link
+    connected = false;
+    TimerComSet->stop();
+    TimerComDati->stop();
+    LRicCorso->hide();
+    setPanelColour(PanelRicevi, hub::HubLink::kHeartbeatLight);
+    LNoData->hide();
+    setCaption(LStart, QStringLiteral("//"));
+    setCaption(LCounter, QStringLiteral("0"));
+    setCaption(LBuffer, QStringLiteral("0"));
+    SBRicevi->show();
+    SBClear->hide();
+    if (!error.isEmpty() && !a.deviceErrorShown) hub::showError(this, error);
+    a.deviceErrorShown = false;
+}
+
+void TAnalisiBarre::stopWithoutAsking() {
+    if (acquisitionRunning()) FermaRic(false);
+}
+
+void TAnalisiBarre::TimerComSetTimer() {
+    TimerComSet->stop();
+    runLink([this] { linkArea().link.TimerComSetTimer(); });
+}
+
+void TAnalisiBarre::TimerComDatiTimer() {
+    TimerComDati->stop();
+    hub::HubLink& l = linkArea().link;
+    l.setHeartbeat(PanelRicevi->palette().color(QPalette::Window).rgb() & 0xFFFFFF);
+    runLink([&l] { l.TimerComDatiTimer(); });
+}

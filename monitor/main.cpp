@@ -2,6 +2,7 @@
 // one recording.
 #include "monitor/FAnaBarre.h"
 #include "monitor/language.h"
+#include "monitor/unattended.h"
 #include "monitor/version.h"
 
 #include <QApplication>
@@ -87,13 +88,36 @@ int main(int argc, char** argv) {
     w.Language->setText(hub::interfaceLanguage(QLocale::system()));
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    w.NomeArch->setText(hub::viewerFileFromArguments(args));
+    // hubmonitor --port DEVICE [--record NAME | --no-record]: start acquiring at
+    // once. Only when the first argument is an option; otherwise as always.
+    const hub::UnattendedStart unattended = hub::parseUnattended(args);
+    if (!unattended.error.isEmpty()) {
+        std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(unattended.error));
+        return 2;
+    }
+    if (!unattended.requested) w.NomeArch->setText(hub::viewerFileFromArguments(args));
 
     FirstPaintProbe probe(&w, clock);
     if (qEnvironmentVariableIntValue("HUBMONITOR_STARTUP_PROBE") == 1) w.installEventFilter(&probe);
     const QString shot = qEnvironmentVariable("HUBMONITOR_SCREENSHOT");
     if (!shot.isEmpty()) scheduleScreenshot(&w, shot);
 
+    // Centred on the screen, as the window was designed.
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        w.move(s->availableGeometry().center() - w.rect().center());
     w.show();
+
+    // SIGTERM / SIGINT end a running acquisition cleanly (stop bytes, end
+    // record, port and file closed) without asking, and the program quits.
+    // Any other orderly quit closes the acquisition the same way.
+    hub::QuitSignals quitSignals([&w] {
+        w.stopWithoutAsking();
+        QCoreApplication::exit(0); // not quit(): that would ask the window to close
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &w, &TAnalisiBarre::stopWithoutAsking);
+    if (unattended.requested) {
+        w.riceviPreset = TAnalisiBarre::RiceviPreset{unattended.port, unattended.record, unattended.name};
+        QTimer::singleShot(0, &w, &TAnalisiBarre::SBRiceviClick);
+    }
     return app.exec();
 }

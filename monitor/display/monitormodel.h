@@ -5,7 +5,9 @@
 // the TMonitor widget paints it. Element numbers are 1-based as the hub counts
 // them: couples 1..4 (A..D), barriers 1..8, beams 1..8, LEDs 1..14.
 #include "common/colours.h"
+#include "monitor/display/textmetrics.h"
 
+#include <QPoint>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -17,6 +19,12 @@ struct Geometry {
     int top = 0;
     int width = 0;
     int height = 0;
+
+    bool contains(int x, int y) const {
+        return x >= left && y >= top && x < left + width && y < top + height;
+    }
+    Geometry moved(int dx, int dy) const { return {left + dx, top + dy, width, height}; }
+    bool operator==(const Geometry&) const = default;
 };
 
 // LED numbers inside a barrier.
@@ -52,6 +60,9 @@ struct LedModel {
     void SetRingWhite() { ring = colour::White; }
     void SetRingGray() { ring = colour::Gray; }
     QString hint() const { return QString::number(count); }
+    // The lens colour that means "ON" for this LED's kind (by its code).
+    Rgb onColour() const;
+    bool isOn() const { return lens == onColour(); }
 };
 
 // TBarra: one barrier column.
@@ -69,12 +80,16 @@ struct ShapeModel {
     Rgb pen = colour::White;
 };
 
+// Every label of the monitor sizes itself to its caption (auto-size): call
+// MonitorModel::autoSize() after changing a caption or a font size.
 struct LabelModel {
     Geometry geo;
     bool visible = true;
     QString caption;
     int fontSize = 8;   // points; 0 or less draws nothing
-    Rgb colour = colour::Black;
+    Rgb colour = colour::Black; // text colour
+    FontFace face = FontFace::Mono;
+    bool bold = true;
 };
 
 // TRaggio: the 8 x 8 beam range indicator.
@@ -100,11 +115,54 @@ struct SoundSwitchModel {
     QString caption = QStringLiteral("ON-Beep");
     Rgb fontColour = colour::Green;
     bool enabled() const { return visible && caption == QLatin1String("ON-Beep"); }
+    // A click: anything but "ON-Beep" becomes "ON-Beep" (green), else "OFF-Beep" (red).
+    void toggle();
+};
+
+// What a mouse click at a point of the monitor lands on, topmost first.
+struct MonitorHit {
+    enum Kind {
+        Background,   // the monitor panel itself: notifies with the stored codes
+        Inert,        // an element without a click action: nothing happens
+        Led,
+        BarrierLabel,
+        CoupleLetter,
+        Beam,
+        SoundBeams,
+        SoundLeds,
+    };
+    Kind kind = Background;
+    QString clickBarra; // codes the click stores (Led, BarrierLabel, CoupleLetter, Beam)
+    QString clickLed;
+    int barrier = 0, led = 0, couple = 0, beam = 0;
 };
 
 class MonitorModel {
 public:
+    // Builds the element tree laid out for LED size 29, with DimeLed() still 0
+    // so that the first SetDimeLed(29) lays everything out again.
     MonitorModel();
+
+    // Re-lays out every element for LED size v (10..29); the current size, or
+    // a size outside that range, changes nothing.
+    void SetDimeLed(int v);
+    int DimeLed() const { return dimeLed; }
+
+    // Re-measures every label from its caption and font size.
+    void autoSize();
+    static void autoSize(LabelModel& label);
+
+    // Italian legends: the vertical letters spell RAGGI and "Blind" becomes "Cieco".
+    void setItalian(bool italian);
+
+    // Geometry of LED n of barrier k in monitor coordinates.
+    Geometry ledRect(int k, int n) const { return led(k, n).geo.moved(barrier(k).geo.left, barrier(k).geo.top); }
+
+    // Which element a click at p (monitor coordinates) lands on.
+    MonitorHit hitTest(QPoint p) const;
+    // Carries out a click: stores the codes or toggles a beep switch. Returns
+    // true when the monitor's click notification must fire.
+    bool applyClick(const MonitorHit& hit);
 
     // 1-based accessors.
     BarrierModel& barrier(int k) { return barre[k - 1]; }
@@ -132,9 +190,15 @@ public:
     SoundSwitchModel soundLeds;                   // FSoundLeds
     int dimeLed = 0;                               // FDimeLed
 
-    Geometry geo;
+    Geometry geo;     // position inside its panel (1,1) and size
     bool visible = true;
     Rgb colour = colour::Silver;
+
+    static constexpr int kMinDimeLed = 10;
+    static constexpr int kMaxDimeLed = 29;
+
+private:
+    void layout(int v);
 };
 
 } // namespace hub

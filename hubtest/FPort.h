@@ -1,0 +1,25 @@
+#pragma once
+// TPort: the port dialog, also used as hubtest's message box.
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace hub {
+
+class TPort : public QDialog {
+    Q_OBJECT
+public:
+    explicit TPort(QWidget* parent = nullptr);
+    // Turns the dialog into the message box: only the message and "OK".
+    void asMessage(const QString& message);
+
+    QLabel* LMessage;
+    QLabel* LPorta;
+    QComboBox* ElPorte;
+    QPushButton* Button1;
+    QPushButton* Button2;
+};
+
+} // namespace hub

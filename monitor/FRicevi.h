@@ -1,0 +1,32 @@
+#pragma once
+// TRicevi: the acquisition dialog ("RECORDING"): the serial port (the list can
+// be edited, so a device path can be typed), whether to record, and the file
+// name. OK is read by the caller from Button1's caption ("__").
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TRicevi : public QDialog {
+    Q_OBJECT
+public:
+    explicit TRicevi(QWidget* parent = nullptr);
+
+    QLabel* LPorta = nullptr;
+    QComboBox* ElPorte = nullptr;
+    QCheckBox* Memor = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* NomeArchivio = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+
+    // Italian texts; the buttons keep "OK" and "Cancel".
+    void setItalian();
+
+    void Button1Click();
+    void Button2Click();
+    void MemorClick();
+};

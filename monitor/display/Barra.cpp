@@ -1,0 +1,241 @@
+#include "monitor/display/Barra.h"
+
+#include <QHelpEvent>
+#include <algorithm>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+namespace hub {
+
+namespace {
+
+QColor qc(Rgb c) { return QColor::fromRgb(QRgb(0xFF000000u | c)); }
+
+// A circle drawn like a shape control: the pen lies inside the bounds.
+void circle(QPainter& p, const Geometry& g, Rgb brush, Rgb pen, int penWidth) {
+    if (g.width <= 0 || g.height <= 0) return;
+    const int s = std::min(g.width, g.height);
+    p.setPen(penWidth > 0 ? QPen(qc(pen), penWidth) : QPen(Qt::NoPen));
+    p.setBrush(qc(brush));
+    const qreal half = penWidth / 2.0;
+    p.drawEllipse(QRectF(g.left + half, g.top + half, s - penWidth, s - penWidth));
+}
+
+void label(QPainter& p, const LabelModel& l) {
+    const int px = fontPixelSize(l.fontSize);
+    if (!l.visible || px <= 0 || l.caption.isEmpty()) return;
+    QFont f(fontFamily(l.face));
+    f.setPixelSize(px);
+    f.setBold(l.bold);
+    f.setKerning(false);
+    p.setFont(f);
+    p.setPen(qc(l.colour));
+    // Each character at the model's offset, so the text fills exactly the
+    // label box that the layout and the hit test use.
+    const TextBox box = measureText(l.face, l.fontSize, l.caption);
+    const std::vector<int> at = charOffsets(l.face, l.fontSize, l.caption);
+    for (int c = 0; c < l.caption.size(); ++c)
+        p.drawText(QPointF(l.geo.left + at[c], l.geo.top + box.ascent), QString(l.caption[c]));
+}
+
+void bevel(QPainter& p, QRect r, Rgb topLeft, Rgb bottomRight) {
+    p.setPen(qc(topLeft));
+    p.drawLine(r.left(), r.top(), r.right(), r.top());
+    p.drawLine(r.left(), r.top(), r.left(), r.bottom());
+    p.setPen(qc(bottomRight));
+    p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    p.drawLine(r.right(), r.top(), r.right(), r.bottom());
+}
+
+void soundSwitch(QPainter& p, const SoundSwitchModel& s) {
+    if (!s.visible || s.geo.width <= 0) return;
+    const QRect r(s.geo.left, s.geo.top, s.geo.width, s.geo.height);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(r, qc(colour::Silver));
+    bevel(p, r, colour::White, colour::Black);
+    bevel(p, r.adjusted(1, 1, -1, -1), colour::Silver, colour::Gray);
+    QFont f(fontFamily(FontFace::Sans));
+    f.setPixelSize(fontPixelSize(8));
+    p.setFont(f);
+    p.setPen(qc(s.fontColour));
+    p.drawText(r, Qt::AlignCenter, s.caption);
+}
+
+void powerBar(QPainter& p, const PowerBarModel& b) {
+    if (!b.visible || b.geo.width <= 0) return;
+    const QRect r(b.geo.left, b.geo.top, b.geo.width, b.geo.height);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(r, qc(colour::Silver));
+    const int inner = std::max(0, b.geo.width - 2);
+    const int fill = inner * std::clamp(b.progress, 0, 100) / 100;
+    const QRect filled(r.left() + 1, r.top() + 1, fill, r.height() - 2);
+    if (fill > 0) p.fillRect(filled, Qt::black);
+    // The gauge's percentage, inverted where it crosses the filled part.
+    QFont f(fontFamily(FontFace::Sans));
+    f.setPixelSize(fontPixelSize(7));
+    p.setFont(f);
+    const QString pct = QString::number(std::clamp(b.progress, 0, 100)) + QLatin1Char('%');
+    p.save();
+    p.setClipRect(r.adjusted(1, 1, -1, -1));
+    p.setPen(Qt::black);
+    p.drawText(r, Qt::AlignCenter, pct);
+    if (fill > 0) {
+        p.setClipRect(filled);
+        p.setPen(qc(colour::Silver));
+        p.drawText(r, Qt::AlignCenter, pct);
+    }
+    p.restore();
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(r.adjusted(0, 0, -1, -1));
+}
+
+void paintLed(QPainter& p, const LedModel& l, QPoint origin) {
+    if (!l.visible) return;
+    const Geometry g = l.geo.moved(origin.x(), origin.y());
+    p.save();
+    p.setClipRect(QRect(g.left, g.top, g.width, g.height));
+    p.fillRect(QRect(g.left, g.top, g.width, g.height), qc(colour::Gray));
+    circle(p, {g.left, g.top, g.width, g.height}, l.ring, colour::Black, 1);
+    circle(p, l.lensGeo.moved(g.left, g.top), l.lens, colour::Black, 2);
+    for (const Geometry& gl : l.glint) circle(p, gl.moved(g.left, g.top), colour::White, colour::White, 0);
+    p.restore();
+}
+
+void paintBarrier(QPainter& p, const BarrierModel& b) {
+    if (!b.visible) return;
+    const QRect r(b.geo.left, b.geo.top, b.geo.width, b.geo.height);
+    p.save();
+    p.setClipRect(r);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(r, qc(b.colour));
+    p.setPen(qc(colour::White));
+    p.drawLine(r.left(), r.top(), r.left(), r.bottom());
+    p.drawLine(r.right(), r.top(), r.right(), r.bottom());
+    p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    p.setRenderHint(QPainter::Antialiasing, true);
+    for (const LedModel& l : b.leds) paintLed(p, l, r.topLeft());
+    p.restore();
+}
+
+} // namespace
+
+TMonitor::TMonitor(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+    refresh();
+}
+
+void TMonitor::SetDimeLed(int v) {
+    model_.SetDimeLed(v);
+    refresh();
+}
+
+void TMonitor::setItalian(bool italian) {
+    model_.setItalian(italian);
+    refresh();
+}
+
+void TMonitor::refresh() {
+    model_.autoSize();
+    const Geometry& g = model_.geo;
+    if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
+    update();
+}
+
+void TMonitor::moveEvent(QMoveEvent* e) {
+    model_.geo.left = pos().x();
+    model_.geo.top = pos().y();
+    QWidget::moveEvent(e);
+}
+
+void TMonitor::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const MonitorModel& m = model_;
+    const QRect all = rect();
+    // The panel: silver, lowered outer and raised inner bevel.
+    p.fillRect(all, qc(m.colour));
+    bevel(p, all, colour::Gray, colour::White);
+    bevel(p, all.adjusted(1, 1, -1, -1), colour::White, colour::Gray);
+
+    // Shapes, labels, gauges and buttons first, in order of creation; the
+    // barrier panels and beam indicators lie above them (so the lower half of
+    // every head is hidden behind its barrier).
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    for (int k = 1; k <= 8; ++k) {
+        label(p, m.labVers[k - 1]);
+        const ShapeModel& cap = m.caps[k - 1];
+        if (cap.visible) {
+            p.setPen(QPen(qc(cap.pen), 1));
+            p.setBrush(qc(cap.brush));
+            p.drawEllipse(QRectF(cap.geo.left + 0.5, cap.geo.top + 0.5, cap.geo.width - 1, cap.geo.height - 1));
+        }
+        label(p, m.labBarre[k - 1]);
+    }
+    for (int i = 1; i <= 4; ++i) {
+        label(p, m.labGruppi[i - 1]);
+        powerBar(p, m.bars[i - 1]);
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (int i = 1; i <= 4; ++i) {
+        for (const ShapeModel* s : {&m.sepDark[i - 1], &m.sepLight[i - 1]}) {
+            if (!s->visible || s->geo.height <= 0) continue;
+            p.fillRect(QRect(s->geo.left, s->geo.top, 1, s->geo.height), qc(s->pen));
+        }
+    }
+    for (const LabelModel& l : m.labRaggi) label(p, l);
+    for (const LabelModel* l : {&m.labAlarm, &m.labTamp, &m.labFail, &m.labDisq, &m.labStb, &m.labBlind, &m.labPower})
+        label(p, *l);
+    for (const LabelModel& l : m.labLetters) label(p, l);
+    soundSwitch(p, m.soundBeams);
+    soundSwitch(p, m.soundLeds);
+
+    for (const BarrierModel& b : m.barre) paintBarrier(p, b);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (const auto& couple : m.raggi)
+        for (const BeamIndicatorModel& r : couple)
+            if (r.visible) p.fillRect(QRect(r.geo.left, r.geo.top, r.geo.width, r.geo.height), qc(r.colour));
+}
+
+void TMonitor::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) {
+        pressed_ = model_.hitTest(e->position().toPoint());
+        pressValid_ = true;
+    }
+    QWidget::mousePressEvent(e);
+}
+
+void TMonitor::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton || !pressValid_) return QWidget::mouseReleaseEvent(e);
+    pressValid_ = false;
+    const MonitorHit hit = model_.hitTest(e->position().toPoint());
+    // A click is a press and a release on the same element.
+    if (hit.kind != pressed_.kind || hit.barrier != pressed_.barrier || hit.led != pressed_.led ||
+        hit.couple != pressed_.couple || hit.beam != pressed_.beam)
+        return;
+    const bool notify = model_.applyClick(hit);
+    if (hit.kind == MonitorHit::SoundBeams || hit.kind == MonitorHit::SoundLeds) update();
+    if (notify) emit clicked();
+}
+
+bool TMonitor::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        const MonitorHit hit = model_.hitTest(help->pos());
+        if (hit.kind == MonitorHit::Led) {
+            const Geometry g = model_.ledRect(hit.barrier, hit.led);
+            // Tied to the LED's square, so it goes when the mouse leaves it.
+            QToolTip::showText(help->globalPos(), model_.led(hit.barrier, hit.led).hint(), this,
+                               QRect(g.left, g.top, g.width, g.height));
+        } else {
+            QToolTip::hideText();
+            e->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+} // namespace hub

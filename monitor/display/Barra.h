@@ -1,0 +1,53 @@
+#pragma once
+// TMonitor: paints the MonitorModel in one surface and turns mouse clicks into
+// the model's click codes. It decides nothing about the hub: the main window
+// changes the model (colours, visibility, captions) and calls refresh().
+#include "monitor/display/monitormodel.h"
+
+#include <QWidget>
+
+namespace hub {
+
+class TMonitor : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMonitor(QWidget* parent = nullptr);
+
+    MonitorModel& model() { return model_; }
+    const MonitorModel& model() const { return model_; }
+
+    // Re-lays out the model for LED size v and takes its new size.
+    void SetDimeLed(int v);
+    int DimeLed() const { return model_.DimeLed(); }
+
+    // Takes over the model's position and size (after the main window changed
+    // it), re-measures the labels and repaints. Showing and hiding the widget
+    // is left to the window.
+    void refresh();
+
+    // Italian legends (the vertical letters and "Blind").
+    void setItalian(bool italian);
+
+    // The last click's codes, as the change list reads them.
+    QString clickBarra() const { return model_.clickBarra; }
+    QString clickLed() const { return model_.clickLed; }
+
+signals:
+    // The monitor's click notification (OnClick): an element click after its
+    // codes were stored, or a click on the background.
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void moveEvent(QMoveEvent*) override;
+    bool event(QEvent*) override;
+
+private:
+    MonitorModel model_;
+    MonitorHit pressed_;
+    bool pressValid_ = false;
+};
+
+} // namespace hub

@@ -1,0 +1,183 @@
+#include "monitor/hublink.h"
+
+#include "common/tdatetime.h"
+#include "monitor/datafile.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace hub {
+
+HubLink::HubLink(Line& line, SteadyClock& clock, HubState& state, HubLinkHost& host)
+    : timeStamp(&nowTDateTime), line_(line), clock_(clock), st_(state), host_(host) {}
+
+bool HubLink::RicezioneByte(std::uint8_t* buffer, int n) {
+    if (n <= 0) return true;
+    bool result = true;
+    // One deadline for the whole call, not one a byte.
+    const SteadyTime deadline = clock_.now() + kReceiveDeadline;
+    for (int i = 0; i < n; ++i) {
+        std::uint8_t b = 0;
+        if (!result) {
+            // After a time-out each remaining position still reads once, and
+            // drops what it got: the stream is resynchronised by a reconnect.
+            line_.readBytes(&b, 1);
+            continue;
+        }
+        for (;;) {
+            const bool timedOut = clock_.now() >= deadline;
+            const int got = line_.readBytes(&b, 1);
+            if (timedOut) {
+                result = false; // the byte of this attempt, if any, is dropped
+                break;
+            }
+            if (got == 1) {
+                buffer[i] = b;
+                break;
+            }
+            line_.waitReadable(deadline); // sleeps in poll(2): no spinning
+        }
+    }
+    return result;
+}
+
+bool HubLink::RicezioneStart(std::uint8_t b) {
+    std::uint8_t got = 0;
+    return RicezioneByte(&got, 1) && got == b;
+}
+
+void HubLink::InviaStop() {
+    line_.purgeOut();
+    line_.purgeIn();
+    // The queue is not purged between attempts: a streaming hub keeps it
+    // non-empty and gets all five; a silent hub gets one.
+    for (int i = 0; i < kMaxStopBytes; ++i) {
+        line_.writeBytes(&kStop, 1);
+        clock_.sleepUntil(clock_.now() + kStopPause);
+        if (line_.inQueCount() == 0) break;
+        host_.repaint();
+    }
+}
+
+void HubLink::TimerComSetTimer() {
+    set_.enabled = false;
+    InviaStop();
+    line_.writeBytes(&kSettings, 1);
+    bool ok = RicezioneStart(kSettings) && RicezioneByte(&st_.hubKind, 1);
+    if (ok) {
+        if (isSwHub(st_.hubKind)) {
+            ok = RicezioneByte(st_.sw.data(), kSwBlockSize) && host_.riceviSetSW(st_.hubKind, st_.sw);
+        } else {
+            // 64 bytes arrive; the 6 after them are zero in every block we keep.
+            std::fill(st_.tc.begin() + kTcBlockReceived, st_.tc.end(), std::uint8_t{0});
+            ok = RicezioneByte(st_.tc.data(), kTcBlockReceived) && host_.riceviSetTC(st_.hubKind, st_.tc);
+        }
+    }
+    if (!ok) {
+        noData_ = true;
+        set_.intervalMs = kConnectRetryMs;
+        set_.enabled = true;
+        return;
+    }
+    buffer_ = line_.inQueCount();
+    line_.writeBytes(&kStream, 1);
+    dati_.enabled = true;
+    noData_ = false;
+    if (recording_) {
+        const std::uint8_t* block = isSwHub(st_.hubKind) ? st_.sw.data() : st_.tc.data();
+        if (!recording_->writeSettings(timeStamp(), st_.hubKind, block)) writeFailed();
+    }
+}
+
+void HubLink::TimerComDatiTimer() {
+    dati_.enabled = false;
+    int left = st_.stream.recordsPerTick;
+    for (;;) {
+        // A record never writes past the 12-byte state, whatever a block said.
+        const int length = std::clamp(st_.stream.recordLength, 0, 12);
+        if (!RicezioneStart(kStream) || !RicezioneByte(st_.current.data(), length)) {
+            set_.enabled = true; // back to connecting, with the interval it has
+            return;
+        }
+        host_.riceviDati(st_.current);
+        buffer_ = line_.inQueCount();
+        ++counter_;
+        if (recording_ && st_.current != st_.lastRecorded) {
+            if (recording_->writeState(timeStamp(), st_.current)) st_.lastRecorded = st_.current;
+            else writeFailed();
+        }
+        if (--left <= 0) {
+            heartbeat_ = heartbeat_ == kHeartbeatDark ? kHeartbeatLight : kHeartbeatDark;
+            dati_.enabled = true;
+            return;
+        }
+        host_.repaint();
+    }
+}
+
+void HubLink::beginAcquisition(DataFileWriter* recording) {
+    recording_ = recording;
+    writeErrorShown_ = false;
+    if (recording_ && !recording_->writeStartEnd(timeStamp())) writeFailed();
+    set_ = {false, kConnectFirstMs};
+    dati_ = {false, kDataMs};
+    InviaStop();
+    counter_ = 0;
+    set_.enabled = true;
+    dati_.enabled = false;
+}
+
+QString HubLink::endAcquisition(const std::function<void()>& closePort) {
+    QString error;
+    auto attempt = [&](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            if (error.isEmpty()) error = QString::fromLocal8Bit(e.what());
+        }
+    };
+    // A vanished device fails these; the port and the file are closed anyway.
+    attempt([&] { InviaStop(); });
+    attempt([&] { line_.purgeOut(); });
+    attempt([&] { line_.purgeIn(); });
+    attempt(closePort);
+    if (recording_) {
+        if (recording_->isOpen()) {
+            if (!recording_->writeStartEnd(timeStamp())) writeFailed();
+            recording_->close();
+        }
+        recording_ = nullptr;
+    }
+    set_.enabled = false;
+    dati_.enabled = false;
+    noData_ = false;
+    heartbeat_ = kHeartbeatLight;
+    counter_ = 0;
+    buffer_ = 0;
+    return error;
+}
+
+void HubLink::writeFailed() {
+    if (writeErrorShown_ || !recording_) return;
+    writeErrorShown_ = true;
+    host_.recordingFailed(recording_->lastError());
+}
+
+} // namespace hub
+
+namespace hub {
+
+QString recordingFileName(const QString& typedName, const QString& portName) {
+    QString port = portName;
+    while (port.endsWith(QLatin1Char('/'))) port.chop(1);
+    port = port.mid(port.lastIndexOf(QLatin1Char('/')) + 1);
+    return typedName + QStringLiteral("__PORT-") + port + QStringLiteral(".dat");
+}
+
+QString proposedRecordingName(int year, int month, int day, int hour, int minute, int second) {
+    auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0')) + two(month) + two(day) +
+           QLatin1Char('-') + two(hour) + two(minute) + two(second);
+}
+
+} // namespace hub

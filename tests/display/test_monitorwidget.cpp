@@ -1,0 +1,212 @@
+#include "monitor/display/Barra.h"
+#include "monitor/display/zoom.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <cmath>
+#include <optional>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace hub;
+
+namespace {
+
+QPoint centre(const Geometry& g) { return {g.left + g.width / 2, g.top + g.height / 2}; }
+
+QString shotPath(const QString& name) {
+    const QString dir = qEnvironmentVariable("HUB_BUILD_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + name;
+}
+
+QImage render(TMonitor& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+Rgb at(const QImage& img, QPoint p) { return img.pixel(p) & 0xFFFFFF; }
+
+// The lens pixel nearest the LED's centre that neither the lens outline nor a
+// glint covers (at the smallest sizes there is none).
+std::optional<QPoint> lensProbe(const MonitorModel& m, int k, int n) {
+    const LedModel& l = m.led(k, n);
+    const Geometry led = m.ledRect(k, n);
+    const double cx = l.lensGeo.left + l.lensGeo.width / 2.0, cy = l.lensGeo.top + l.lensGeo.height / 2.0;
+    const double inner = l.lensGeo.width / 2.0 - 2.5; // inside the 2-px outline, with a margin
+    std::optional<QPoint> best;
+    double bestDist = 1e9;
+    for (int y = 0; y < l.geo.height; ++y)
+        for (int x = 0; x < l.geo.width; ++x) {
+            const double px = x + 0.5, py = y + 0.5;
+            if (std::hypot(px - cx, py - cy) > inner) continue;
+            bool glint = false;
+            for (const Geometry& g : l.glint)
+                glint = glint || Geometry{g.left - 1, g.top - 1, g.width + 2, g.height + 2}.contains(x, y);
+            if (glint) continue;
+            const double d = std::hypot(px - l.geo.width / 2.0, py - l.geo.height / 2.0);
+            if (d < bestDist) {
+                bestDist = d;
+                best = QPoint(led.left + x, led.top + y);
+            }
+        }
+    return best;
+}
+
+// A silver lens at the centre of every visible LED and the grey head above
+// every visible barrier, at positions taken from the model.
+void expectLensesAndHeads(const TMonitor& w, const QImage& img) {
+    const MonitorModel& m = w.model();
+    for (int k = 1; k <= 8; ++k) {
+        if (!m.barrier(k).visible) continue;
+        for (int n = 1; n <= 14; ++n) {
+            if (!m.led(k, n).visible) continue;
+            if (m.DimeLed() == 29) { // the glints leave the very centre free
+                EXPECT_EQ(at(img, centre(m.ledRect(k, n))), m.led(k, n).lens) << "barrier " << k << " LED " << n;
+            }
+            if (const auto probe = lensProbe(m, k, n)) {
+                EXPECT_EQ(at(img, *probe), m.led(k, n).lens) << "barrier " << k << " LED " << n;
+            } else {
+                EXPECT_LE(m.DimeLed(), 15); // glints fill what the outline leaves
+            }
+        }
+        const Geometry& b = m.barrier(k).geo;
+        // Left of the number label, inside the half-disc.
+        EXPECT_EQ(at(img, {b.left + b.width / 6, b.top - 4}), colour::Gray) << "head " << k;
+        // Beside the head, in the gap to the next column: the silver panel.
+        EXPECT_EQ(at(img, {b.left + b.width + 3, b.top - 4}), colour::Silver) << "beside head " << k;
+    }
+}
+
+} // namespace
+
+TEST(TMonitorWidget, PaintsEveryLedAndHeadWhereTheModelSays) {
+    for (int v : {29, 15, 10}) {
+        SCOPED_TRACE(v);
+        TMonitor w;
+        w.SetDimeLed(v);
+        EXPECT_EQ(w.size(), QSize(w.model().geo.width, w.model().geo.height));
+        HubState hub;
+        resetDisplay(w.model(), hub, false, false);
+        // A few coloured LEDs, to see that the lens colour is what is drawn.
+        w.model().led(1, 8).SetLime();
+        w.model().led(3, Led::Alarm).SetRed();
+        w.model().led(8, Led::Standby).SetNavy();
+        w.model().bars[1].progress = 75;
+        w.refresh();
+        const QImage img = render(w);
+        ASSERT_EQ(img.size(), w.size());
+        expectLensesAndHeads(w, img);
+        // The beam indicators: 8 x 8 in their colour.
+        const BeamIndicatorModel& r = w.model().raggio(3, 5);
+        EXPECT_EQ(at(img, centre(r.geo)), colour::Green);
+        // Power bar of couple B three quarters full: black at the left end,
+        // silver at the right end.
+        const Geometry& bar = w.model().bars[1].geo;
+        EXPECT_EQ(at(img, {bar.left + 2, bar.top + 2}), colour::Black);
+        EXPECT_EQ(at(img, {bar.left + bar.width - 3, bar.top + 2}), colour::Silver);
+        EXPECT_TRUE(img.save(shotPath(QStringLiteral("monitor-%1.png").arg(v))));
+    }
+}
+
+TEST(TMonitorWidget, HiddenBarriersAndCompactStripPaintNothingThere) {
+    TMonitor w;
+    w.SetDimeLed(29);
+    HubState hub;
+    resetDisplay(w.model(), hub, true, false);
+    w.model().barrier(3).visible = true;
+    w.model().caps[2].visible = true;
+    w.refresh();
+    QImage img = render(w);
+    expectLensesAndHeads(w, img);
+    // Where barrier 1 would be: only the silver panel.
+    EXPECT_EQ(at(img, centre(w.model().ledRect(1, 5))), colour::Silver);
+
+    resetDisplay(w.model(), hub, false, true);
+    applyZoomLayout(w.model(), true);
+    w.refresh();
+    EXPECT_EQ(w.height(), w.model().geo.height);
+    img = render(w);
+    expectLensesAndHeads(w, img);
+    EXPECT_TRUE(img.save(shotPath(QStringLiteral("monitor-compact.png"))));
+}
+
+TEST(TMonitorWidget, MouseClicksStoreCodesAndNotify) {
+    TMonitor w;
+    w.SetDimeLed(29);
+    w.show();
+    const MonitorModel& m = w.model();
+    QSignalSpy spy(&w, &TMonitor::clicked);
+    const struct {
+        const char* what;
+        QPoint at;
+        const char* barra;
+        const char* led;
+        int notifications;
+    } cases[] = {
+        {"LED 12 of barrier 5", centre(m.ledRect(5, 12)), "5", "12", 1},
+        {"beam indicator 203", centre(m.raggio(2, 3).geo), "200", "3", 1},
+        {"couple letter C", centre(m.labGruppi[2].geo), "13", "0", 1},
+        {"number label 6", centre(m.labBarre[5].geo), "6", "0", 1},
+        {"background keeps the codes", {m.geo.width - 3, m.geo.height - 3}, "6", "0", 1},
+        {"a legend does nothing", centre(m.labFail.geo), "6", "0", 0},
+        {"a beep switch toggles only", centre(m.soundBeams.geo), "6", "0", 0},
+    };
+    for (const auto& c : cases) {
+        spy.clear();
+        QTest::mouseClick(&w, Qt::LeftButton, {}, c.at);
+        EXPECT_EQ(spy.count(), c.notifications) << c.what;
+        EXPECT_EQ(w.clickBarra(), QString::fromLatin1(c.barra)) << c.what;
+        EXPECT_EQ(w.clickLed(), QString::fromLatin1(c.led)) << c.what;
+    }
+    EXPECT_EQ(m.soundBeams.caption, QStringLiteral("OFF-Beep"));
+    QTest::mouseClick(&w, Qt::LeftButton, {}, centre(m.soundBeams.geo));
+    EXPECT_EQ(m.soundBeams.caption, QStringLiteral("ON-Beep"));
+    // Pressing on one LED and letting go on another is no click.
+    spy.clear();
+    QTest::mousePress(&w, Qt::LeftButton, {}, centre(m.ledRect(1, 1)));
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, centre(m.ledRect(2, 1)));
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_EQ(w.clickBarra(), QStringLiteral("6"));
+}
+
+TEST(TMonitorWidget, BlinkingHeadIsPaintedBlack) {
+    TMonitor w;
+    w.SetDimeLed(29);
+    w.model().caps[3].brush = colour::Black;
+    w.refresh();
+    const QImage img = render(w);
+    const Geometry& b = w.model().barrier(4).geo;
+    EXPECT_EQ(at(img, {b.left + b.width / 6, b.top - 4}), colour::Black);
+    const Geometry& b5 = w.model().barrier(5).geo;
+    EXPECT_EQ(at(img, {b5.left + b5.width / 6, b5.top - 4}), colour::Gray);
+}
+
+TEST(TMonitorWidget, ToolTipShowsTheOnCounter) {
+    TMonitor w;
+    w.SetDimeLed(29);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.model().led(6, Led::Tamper).count = 37;
+    const QPoint p = centre(w.model().ledRect(6, Led::Tamper));
+    QHelpEvent tip(QEvent::ToolTip, p, w.mapToGlobal(p));
+    QApplication::sendEvent(&w, &tip);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("37"));
+    // Off the LEDs there is no tool tip.
+    const QPoint off = centre(w.model().labAlarm.geo);
+    QHelpEvent none(QEvent::ToolTip, off, w.mapToGlobal(off));
+    QApplication::sendEvent(&w, &none);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
+}
+
+TEST(TMonitorWidget, ItalianLegends) {
+    TMonitor w;
+    w.SetDimeLed(29);
+    w.setItalian(true);
+    EXPECT_EQ(w.model().labBlind.caption, QStringLiteral("Cieco"));
+    EXPECT_EQ(w.model().labLetters[0].caption, QStringLiteral("R"));
+    EXPECT_EQ(w.model().labLetters[4].caption, QStringLiteral("I"));
+    EXPECT_TRUE(render(w).save(shotPath(QStringLiteral("monitor-29-ita.png"))));
+}

@@ -1,0 +1,96 @@
+#include "common/DialogSeam.h"
+#include "monitor/FAnaBarre.h"
+#include "monitor/datafile.h"
+#include "monitor/display/Barra.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace hub;
+
+TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
+    struct Case {
+        const char* versHub;
+        int swShown;
+        int tcShown;
+    } cases[] = {
+        {"HUB", 0, 0}, // nothing received since the reset
+        {"", 0, 0},
+        {"SW: v.1 (TEST)", 1, 0},
+        {"TC:AB (v.2)", 0, 1},
+    };
+    for (const Case& c : cases) {
+        DialogSeam::clear();
+        TAnalisiBarre w;
+        w.LVersHUB->setText(QString::fromLatin1(c.versHub));
+        DialogSeam::push("setup-sw", QDialog::Rejected);
+        DialogSeam::push("setup-tc", QDialog::Rejected);
+        QTest::mouseClick(w.BSetup, Qt::LeftButton);
+        EXPECT_EQ(DialogSeam::take("setup-sw").has_value(), c.swShown == 0) << c.versHub;
+        EXPECT_EQ(DialogSeam::take("setup-tc").has_value(), c.tcShown == 0) << c.versHub;
+    }
+    DialogSeam::clear();
+}
+
+namespace {
+// The main window's monitor as the change list sees it.
+hub::TMonitor* useMonitor(TAnalisiBarre& w) {
+    if (auto* m = qobject_cast<hub::TMonitor*>(w.Monitor1)) return m;
+    auto* m = new hub::TMonitor(w.PanelFlag);
+    w.Monitor1 = m;
+    return m;
+}
+} // namespace
+
+TEST(MainWindowChangeList, ClickCodesAreClearedWhenTheListCloses) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("live.dat");
+    // The recording is still open for writing, as during an acquisition.
+    DataFileWriter writer;
+    ASSERT_TRUE(writer.create(path));
+    ASSERT_TRUE(writer.writeStartEnd(46000.5));
+    ASSERT_TRUE(writer.writeState(46000.6, StateRecord{0, 0, 0, 0, 0, 0x20}));
+
+    struct Case {
+        const char* what;
+        QString nomeArch;
+        const char* barra;
+        const char* led;
+        bool listShown;
+        bool errorShown;
+    } cases[] = {
+        {"recording in use", path, "4", "10", true, false},
+        {"no recording in use", "", "4", "10", false, false},
+        {"no element clicked", path, "", "", false, false},
+        {"file gone", dir.filePath("gone.dat"), "4", "10", false, true},
+    };
+    for (const Case& c : cases) {
+        DialogSeam::clear();
+        TAnalisiBarre w;
+        hub::TMonitor* mon = useMonitor(w);
+        w.NomeArch->setText(c.nomeArch);
+        mon->model().clickBarra = QString::fromLatin1(c.barra);
+        mon->model().clickLed = QString::fromLatin1(c.led);
+        mon->model().colour = colour::White;
+        DialogSeam::push("change-list", QDialog::Accepted);
+        DialogSeam::push("error", true);
+        w.Monitor1Click();
+        EXPECT_EQ(!DialogSeam::take("change-list").has_value(), c.listShown) << c.what;
+        EXPECT_EQ(!DialogSeam::take("error").has_value(), c.errorShown) << c.what;
+        if (c.listShown) {
+            EXPECT_EQ(mon->model().clickBarra, "") << c.what;
+            EXPECT_EQ(mon->model().clickLed, "") << c.what;
+            EXPECT_EQ(mon->model().colour, colour::Silver) << c.what;
+        } else {
+            // Nothing was listed: the codes stay as the click left them.
+            EXPECT_EQ(mon->model().clickBarra, c.barra) << c.what;
+            EXPECT_EQ(mon->model().clickLed, c.led) << c.what;
+        }
+    }
+    EXPECT_TRUE(writer.isOpen());
+    DialogSeam::clear();
+}

@@ -1,0 +1,307 @@
+// End to end over a real pseudo-terminal: the simulated hub (hubsim) on one
+// side, TComPort + the hub link + the recording on the other, in real time.
+#include "monitor/datafile.h"
+#include "monitor/display/monitormodel.h"
+#include "monitor/hublink.h"
+#include "monitor/replay.h"
+#include "monitor/ricevidati.h"
+#include "monitor/settings/settingsdecoders.h"
+#include "serial/comms.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QString buildDir() { return qEnvironmentVariable("HUB_BUILD_DIR"); }
+
+// hubsim running on its own pty; SIGTERM at the end.
+struct Sim {
+    QProcess proc;
+    QString link, log;
+    Sim(const QTemporaryDir& dir, QStringList args) {
+        log = dir.filePath("sim.log");
+        args << "--link" << dir.filePath("hub") << "--log" << log;
+        proc.start(buildDir() + "/tools/hubsim/hubsim", args);
+        if (proc.waitForReadyRead(5000)) link = QString::fromLocal8Bit(proc.readLine()).trimmed();
+    }
+    ~Sim() {
+        proc.terminate();
+        proc.waitForFinished(3000);
+    }
+    // Settings blocks ("S") and state records ("R"; "G" for a bad marker) sent, in order.
+    std::vector<std::vector<std::uint8_t>> lines(char tag) const {
+        std::vector<std::vector<std::uint8_t>> out;
+        QFile f(log);
+        if (!f.open(QIODevice::ReadOnly)) return out;
+        for (const QByteArray& l : f.readAll().split('\n')) {
+            if (l.size() < 2 || l[0] != tag) continue;
+            const QByteArray bytes = QByteArray::fromHex(l.mid(2));
+            out.emplace_back(bytes.begin(), bytes.end());
+        }
+        return out;
+    }
+};
+
+// The window's side, on the model with the real decoders and record application.
+struct ModelHost : hub::HubLinkHost {
+    hub::MonitorModel model;
+    hub::HubState& st;
+    explicit ModelHost(hub::HubState& s) : st(s) {}
+    bool riceviSetSW(std::uint8_t k, const std::array<std::uint8_t, hub::kSwBlockSize>& b) override {
+        return hub::RiceviSet_SW(model, st, k, b, false);
+    }
+    bool riceviSetTC(std::uint8_t k, const std::array<std::uint8_t, hub::kTcBlockSize>& b) override {
+        return hub::RiceviSet_TC(model, st, k, b, false, nullptr);
+    }
+    void riceviDati(const hub::StateRecord& s) override { hub::RiceviDati(model, st, s, false, false, false); }
+};
+
+// A live acquisition with recording, run by the link's timers in real time.
+struct Acquisition {
+    hub::TComPort port;
+    hub::HubState st;
+    ModelHost host{st};
+    hub::HubLink link{port, hub::SystemClock::instance(), st, host};
+    hub::DataFileWriter writer;
+    QString error; // the device error that ended the run, if any
+    int connects = 0;
+
+    bool start(const QString& device, const QString& file) {
+        port.setHubLine();
+        port.PortName = device;
+        port.Open();
+        if (!writer.create(file)) return false;
+        link.beginAcquisition(&writer);
+        return true;
+    }
+    // Runs the timers for a while, like the window's event loop.
+    void run(std::chrono::milliseconds span) {
+        const auto until = std::chrono::steady_clock::now() + span;
+        try {
+            while (std::chrono::steady_clock::now() < until) {
+                if (link.timerSet().enabled) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(link.timerSet().intervalMs));
+                    link.TimerComSetTimer();
+                    connects += link.timerDati().enabled;
+                } else if (link.timerDati().enabled) {
+                    std::this_thread::sleep_for(1ms);
+                    link.TimerComDatiTimer();
+                } else {
+                    return;
+                }
+            }
+        } catch (const hub::EComError& e) {
+            error = e.what();
+        }
+    }
+    std::uint64_t stop(QString* stopError = nullptr) {
+        const std::uint64_t received = link.counter();
+        const QString e = link.endAcquisition([&] { port.Close(); });
+        if (stopError) *stopError = e;
+        return received;
+    }
+};
+
+struct FileRecords {
+    hub::StopReason reason = hub::StopReason::None;
+    std::vector<hub::DataRecord> settings;
+    std::vector<hub::StateRecord> states;
+};
+
+FileRecords readBack(const QString& path) {
+    FileRecords f;
+    hub::DataFileReader r;
+    EXPECT_TRUE(r.open(path));
+    double start;
+    EXPECT_TRUE(r.readStart(start));
+    hub::DataRecord rec;
+    while (r.next(rec)) {
+        if (rec.type == hub::kRecordSettings) f.settings.push_back(rec);
+        if (rec.type == hub::kRecordState) f.states.push_back(rec.state);
+    }
+    f.reason = r.stopReason();
+    return f;
+}
+
+// What the writer must have kept of the first n states sent: each one that
+// differs from the last kept (all zeros at the start).
+std::vector<hub::StateRecord> changes(const std::vector<std::vector<std::uint8_t>>& sent, size_t n) {
+    std::vector<hub::StateRecord> out;
+    hub::StateRecord last{};
+    for (size_t i = 0; i < n && i < sent.size(); ++i) {
+        hub::StateRecord s;
+        std::copy_n(sent[i].begin(), 12, s.begin());
+        if (s != last) out.push_back(s);
+        last = s;
+    }
+    return out;
+}
+
+void expectSameLeds(const hub::MonitorModel& live, const hub::MonitorModel& replayed) {
+    for (int b = 1; b <= 8; ++b)
+        for (int n = 1; n <= 14; ++n) {
+            EXPECT_EQ(live.led(b, n).lens, replayed.led(b, n).lens) << b << "/" << n;
+            EXPECT_EQ(live.led(b, n).count, replayed.led(b, n).count) << b << "/" << n;
+        }
+}
+
+} // namespace
+
+TEST(EndToEnd, RecordingHoldsWhatTheSimulatedHubSent) {
+    const struct {
+        const char* name;
+        QStringList args;
+        int blockLength;
+    } cases[] = {
+        {"SW", {"--kind", "sw", "--event-every", "2", "--seed", "7"}, 9},
+        {"TC, 3-byte records", {"--kind", "tc", "--speed", "2", "--event-every", "2", "--couples", "1"}, 70},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        Sim sim(dir, c.args);
+        ASSERT_FALSE(sim.link.isEmpty()) << c.name;
+        Acquisition a;
+        const QString file = dir.filePath("rec.dat");
+        ASSERT_TRUE(a.start(sim.link, file)) << c.name;
+        a.run(2300ms);
+        const std::uint64_t received = a.stop();
+        EXPECT_TRUE(a.error.isEmpty()) << c.name << ": " << a.error.toStdString();
+        ASSERT_GT(received, 10u) << c.name;
+
+        const FileRecords f = readBack(file);
+        EXPECT_EQ(f.reason, hub::StopReason::EndRecord) << c.name;
+        ASSERT_EQ(f.settings.size(), 1u) << c.name;
+        const auto sent = sim.lines('S');
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(f.settings[0].hubKind, sent[0][0]) << c.name;
+        EXPECT_EQ(f.settings[0].blockLength, c.blockLength) << c.name;
+        for (size_t i = 1; i < sent[0].size(); ++i)
+            EXPECT_EQ(f.settings[0].block[i - 1], sent[0][i]) << c.name << " block byte " << i - 1;
+        for (int i = static_cast<int>(sent[0].size()) - 1; i < f.settings[0].blockLength; ++i)
+            EXPECT_EQ(f.settings[0].block[static_cast<size_t>(i)], 0) << c.name << " padding " << i;
+
+        const auto expected = changes(sim.lines('R'), received);
+        EXPECT_GT(expected.size(), 3u) << c.name;
+        EXPECT_EQ(f.states, expected) << c.name;
+
+        // Replaying the file leaves the monitor as the live acquisition left it.
+        hub::MonitorModel m;
+        hub::HubState s;
+        const auto outcome = hub::replayFile(file, m, s, false, [](bool) {});
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_EQ(outcome->counter, static_cast<std::int64_t>(expected.size()));
+        expectSameLeds(a.host.model, m);
+    }
+}
+
+TEST(EndToEnd, ReconnectsAfterTheHubFallsSilent) {
+    QTemporaryDir dir;
+    Sim sim(dir, {"--silent-after", "8", "--event-every", "2"});
+    ASSERT_FALSE(sim.link.isEmpty());
+    Acquisition a;
+    const QString file = dir.filePath("rec.dat");
+    ASSERT_TRUE(a.start(sim.link, file));
+    a.run(5000ms);
+    const std::uint64_t received = a.stop();
+    EXPECT_TRUE(a.error.isEmpty()) << a.error.toStdString();
+    EXPECT_GE(a.connects, 2);
+    const FileRecords f = readBack(file);
+    EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
+    EXPECT_EQ(f.settings.size(), static_cast<size_t>(a.connects));
+    EXPECT_GT(received, 8u); // more than the first stream held
+    EXPECT_EQ(f.states, changes(sim.lines('R'), received));
+}
+
+TEST(EndToEnd, AVanishedDeviceLeavesACompleteFileThatReplays) {
+    QTemporaryDir dir;
+    Sim sim(dir, {"--vanish-after", "30", "--event-every", "2"});
+    ASSERT_FALSE(sim.link.isEmpty());
+    Acquisition a;
+    const QString file = dir.filePath("rec.dat");
+    ASSERT_TRUE(a.start(sim.link, file));
+    a.run(5000ms);
+    // The device error that ended the run (which call met it first varies).
+    EXPECT_TRUE(a.error.startsWith("Unable to ") && a.error.endsWith(": 5")) << a.error.toStdString();
+    QString stopError;
+    const std::uint64_t received = a.stop(&stopError);
+    EXPECT_FALSE(stopError.isEmpty()); // the stop met the dead device too, and went on
+    EXPECT_FALSE(a.port.Connected());
+    EXPECT_FALSE(a.writer.isOpen());
+
+    const FileRecords f = readBack(file);
+    EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
+    EXPECT_EQ(f.states, changes(sim.lines('R'), received));
+    hub::MonitorModel m;
+    hub::HubState s;
+    const auto outcome = hub::replayFile(file, m, s, false, [](bool) {});
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->reason, hub::StopReason::EndRecord);
+    EXPECT_EQ(outcome->counter, static_cast<std::int64_t>(f.states.size()));
+    expectSameLeds(a.host.model, m);
+}
+
+TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
+    QTemporaryDir dir;
+    Sim sim(dir, {"--event-every", "2"});
+    ASSERT_FALSE(sim.link.isEmpty());
+    QProcess mon;
+    mon.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    mon.setProcessEnvironment(env);
+    mon.start(buildDir() + "/monitor/hubmonitor", {"--port", sim.link, "--record", "guard"});
+    ASSERT_TRUE(mon.waitForStarted(5000));
+    std::this_thread::sleep_for(3000ms);
+    // While it runs, the port is taken.
+    hub::TComPort other;
+    other.PortName = sim.link;
+    EXPECT_THROW(other.Open(), hub::EComHandle);
+    ::kill(static_cast<pid_t>(mon.processId()), SIGTERM);
+    ASSERT_TRUE(mon.waitForFinished(6000));
+    EXPECT_EQ(mon.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(mon.exitCode(), 0);
+
+    const QString file = dir.filePath("guard__PORT-hub.dat");
+    ASSERT_TRUE(QFile::exists(file));
+    const FileRecords f = readBack(file);
+    EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
+    ASSERT_EQ(f.settings.size(), 1u);
+    EXPECT_EQ(f.settings[0].blockLength, 9);
+    // The states are the changes of some prefix of what was sent (the last
+    // records on the line when the stop came were never read).
+    const auto sent = sim.lines('R');
+    bool matched = false;
+    for (size_t n = sent.size() + 1; n-- > 0 && !matched;) matched = changes(sent, n) == f.states;
+    EXPECT_TRUE(matched);
+    EXPECT_GT(f.states.size(), 10u);
+    // And the port was given back.
+    EXPECT_NO_THROW(other.Open());
+}
+
+TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
+    const struct { QStringList args; const char* error; } cases[] = {
+        {{"--port"}, "--port needs a value"},
+        {{"--record", "x"}, "--port DEVICE is required"},
+        {{"--port", "p", "--record", "x", "--no-record"}, "exclude each other"},
+        {{"--port", "p", "--bogus"}, "unknown option: --bogus"},
+    };
+    for (const auto& c : cases) {
+        QProcess mon;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        mon.setProcessEnvironment(env);
+        mon.start(buildDir() + "/monitor/hubmonitor", c.args);
+        ASSERT_TRUE(mon.waitForFinished(10000));
+        EXPECT_EQ(mon.exitCode(), 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(mon.readAllStandardError().contains(c.error)) << c.args.join(' ').toStdString();
+    }
+}

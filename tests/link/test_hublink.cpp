@@ -1,0 +1,376 @@
+// The hub link on a scripted hub with a fake clock.
+#include "fakehub.h"
+#include "monitor/datafile.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace linktest;
+using hub::HubLink;
+
+namespace {
+
+struct Link : ::testing::Test {
+    FakeClock clock;
+    FakeHub line{clock};
+    hub::HubState st;
+    FakeHost host{st};
+    HubLink link{line, clock, st, host};
+    QTemporaryDir dir;
+    hub::DataFileWriter writer;
+
+    void SetUp() override {
+        link.timeStamp = [] { return 46000.5; };
+        line.answer = swAnswer();
+    }
+
+    QString path() const { return dir.filePath("rec.dat"); }
+
+    // The window's event loop in fake time: a timer fires its interval after
+    // it was enabled.
+    void runFor(std::chrono::milliseconds span) {
+        const SteadyTime until = clock.t + span;
+        while (clock.t < until) {
+            if (link.timerSet().enabled) {
+                clock.t += std::chrono::milliseconds(link.timerSet().intervalMs);
+                link.TimerComSetTimer();
+            } else if (link.timerDati().enabled) {
+                clock.t += 1ms;
+                link.TimerComDatiTimer();
+            } else {
+                break;
+            }
+        }
+    }
+
+    // Started and streaming, recording when asked.
+    void startStreaming(bool record) {
+        if (record) {
+            ASSERT_TRUE(writer.create(path()));
+        }
+        link.beginAcquisition(record ? &writer : nullptr);
+        clock.t += 1000ms;
+        link.TimerComSetTimer();
+        ASSERT_TRUE(link.timerDati().enabled);
+    }
+
+    std::vector<hub::DataRecord> records(hub::StopReason* why = nullptr) {
+        hub::DataFileReader r;
+        EXPECT_TRUE(r.open(path()));
+        double start = 0;
+        std::vector<hub::DataRecord> out;
+        if (!r.readStart(start)) return out;
+        hub::DataRecord rec;
+        while (r.next(rec)) out.push_back(rec);
+        if (why) *why = r.stopReason();
+        return out;
+    }
+
+    long count(std::uint8_t b) const {
+        const auto w = line.writtenBytes();
+        return std::count(w.begin(), w.end(), b);
+    }
+};
+
+hub::StateRecord filled(std::uint8_t v) {
+    hub::StateRecord r;
+    r.fill(v);
+    return r;
+}
+
+} // namespace
+
+TEST_F(Link, RicezioneByteKeepsOneDeadlineForTheWholeCall) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::chrono::milliseconds, std::vector<std::uint8_t>>> arrivals;
+        int n;
+        bool result;
+        std::vector<std::uint8_t> buffer; // 5 bytes after the call (0xEE untouched)
+        size_t leftInQueue;
+        std::chrono::microseconds elapsed;
+    };
+    const Case cases[] = {
+        {"in time", {{0ms, {1, 2, 3, 4, 5}}}, 5, true, {1, 2, 3, 4, 5}, 0, 0us},
+        {"nothing asked", {{0ms, {1}}}, 0, true, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}, 1, 0us},
+        {"two gaps that add up past the deadline", {{1000ms, {1}}, {1800ms, {2}}}, 2, false,
+         {1, 0xEE, 0xEE, 0xEE, 0xEE}, 0, HubLink::kReceiveDeadline},
+        {"silence", {}, 3, false, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}, 0, HubLink::kReceiveDeadline},
+    };
+    for (const Case& c : cases) {
+        FakeClock ck;
+        FakeHub ln(ck);
+        hub::HubState s;
+        FakeHost h(s);
+        HubLink l(ln, ck, s, h);
+        const SteadyTime t0 = ck.t;
+        for (auto& [at, bytes] : c.arrivals)
+            for (auto b : bytes) ln.arriveAt(t0 + at, {b});
+        std::vector<std::uint8_t> buf(5, 0xEE);
+        EXPECT_EQ(l.RicezioneByte(buf.data(), c.n), c.result) << c.name;
+        EXPECT_EQ(buf, c.buffer) << c.name;
+        EXPECT_EQ(ln.inQueCount(), static_cast<int>(c.leftInQueue)) << c.name;
+        EXPECT_EQ(ck.t - t0, c.elapsed) << c.name;
+    }
+}
+
+TEST_F(Link, AfterATimeOutEachRemainingPositionReadsOnceAndDropsTheByte) {
+    const SteadyTime t0 = clock.t;
+    line.arriveAt(t0, {1, 2});
+    // Four bytes land together right at the deadline.
+    for (std::uint8_t b : {3, 4, 5, 6}) line.arriveAt(t0 + HubLink::kReceiveDeadline, {b});
+    std::vector<std::uint8_t> buf(5, 0xEE);
+    EXPECT_FALSE(link.RicezioneByte(buf.data(), 5));
+    EXPECT_EQ(buf, (std::vector<std::uint8_t>{1, 2, 0xEE, 0xEE, 0xEE}));
+    // Position 3 timed out with byte 3 in hand, 4 and 5 read once each: only 6 is left.
+    ASSERT_EQ(line.queue.size(), 1u);
+    EXPECT_EQ(line.queue.front(), 6);
+}
+
+TEST_F(Link, RicezioneStartWantsThatByte) {
+    line.arriveAt(clock.t, {0x82, 0x83});
+    EXPECT_TRUE(link.RicezioneStart(0x82));
+    EXPECT_FALSE(link.RicezioneStart(0x82));
+    EXPECT_FALSE(link.RicezioneStart(0x82)); // nothing comes
+}
+
+TEST_F(Link, StopBytesFiveToAStreamingHubOneToASilentOne) {
+    for (bool streaming : {true, false}) {
+        FakeClock ck;
+        FakeHub ln(ck);
+        hub::HubState s;
+        FakeHost h(s);
+        HubLink l(ln, ck, s, h);
+        ln.streaming = streaming;
+        ln.arriveAt(ck.t, {0x82, 1, 2}); // stale bytes: purged first
+        const SteadyTime t0 = ck.t;
+        l.InviaStop();
+        const auto w = ln.written;
+        ASSERT_EQ(w.size(), streaming ? 5u : 1u) << streaming;
+        for (size_t i = 0; i < w.size(); ++i) {
+            EXPECT_EQ(w[i].second, 0x84);
+            EXPECT_EQ(w[i].first - t0, i * HubLink::kStopPause);
+        }
+        // The last stream bytes stay in the queue: they are not purged between attempts.
+        EXPECT_EQ(ln.inQueCount() > 0, streaming);
+        EXPECT_EQ(h.repaints, streaming ? 5 : 0);
+    }
+}
+
+TEST_F(Link, WrongEchoShowsNoDataAndRetriesEveryTwoSeconds) {
+    line.echo = 0x00;
+    link.beginAcquisition(nullptr);
+    EXPECT_EQ(link.timerSet().intervalMs, 1000);
+    clock.t += 1000ms;
+    link.TimerComSetTimer();
+    EXPECT_TRUE(link.noData());
+    EXPECT_TRUE(link.timerSet().enabled);
+    EXPECT_EQ(link.timerSet().intervalMs, 2000);
+    EXPECT_FALSE(link.timerDati().enabled);
+    EXPECT_EQ(host.setSW, 0);
+    EXPECT_EQ(line.writtenBytes(), (std::vector<std::uint8_t>{0x84, 0x84, 0x83}));
+
+    // The next attempt begins with the stop bytes again; with a right echo it connects.
+    line.echo = 0x83;
+    line.written.clear();
+    runFor(2000ms);
+    EXPECT_EQ(line.writtenBytes(), (std::vector<std::uint8_t>{0x84, 0x83, 0x82}));
+    EXPECT_FALSE(link.noData());
+    EXPECT_FALSE(link.timerSet().enabled);
+    EXPECT_TRUE(link.timerDati().enabled);
+    EXPECT_EQ(host.setSW, 1);
+    EXPECT_EQ(st.hubKind, 0x41);
+    EXPECT_EQ(st.sw[0], 0xFF);
+    EXPECT_EQ(st.sw[8], 0x10);
+}
+
+TEST_F(Link, DoubleStopSequenceAtTheStartMeetsASilentHub) {
+    line.streaming = true; // left streaming by an earlier session
+    link.beginAcquisition(nullptr);
+    EXPECT_EQ(count(0x84), 5);
+    clock.t += 1000ms;
+    link.TimerComSetTimer();
+    // The first connect purges, sends one stop byte to the now silent hub and connects.
+    EXPECT_EQ(line.writtenBytes(),
+              (std::vector<std::uint8_t>{0x84, 0x84, 0x84, 0x84, 0x84, 0x84, 0x83, 0x82}));
+    EXPECT_FALSE(link.noData());
+    EXPECT_EQ(host.setSW, 1);
+}
+
+TEST_F(Link, ReconnectToAStreamingHubFailsOnceThenSucceeds) {
+    line.streaming = true;
+    link.TimerComSetTimer();
+    // Five stop bytes; a stale stream byte is read instead of the echo.
+    EXPECT_EQ(count(0x84), 5);
+    EXPECT_TRUE(link.noData());
+    EXPECT_EQ(link.timerSet().intervalMs, 2000);
+    line.written.clear();
+    runFor(2000ms);
+    EXPECT_EQ(line.writtenBytes(), (std::vector<std::uint8_t>{0x84, 0x83, 0x82}));
+    EXPECT_FALSE(link.noData());
+}
+
+TEST_F(Link, StreamPauseOf17SecondsIsToleratedAnd18Reconnects) {
+    const struct { std::chrono::milliseconds pause; bool reconnect; } cases[] = {{1700ms, false}, {1800ms, true}};
+    for (auto c : cases) {
+        FakeClock ck;
+        FakeHub ln(ck);
+        hub::HubState s;
+        FakeHost h(s);
+        HubLink l(ln, ck, s, h);
+        ln.answer = swAnswer();
+        ln.record = [](long k) { return filled(static_cast<std::uint8_t>(k)); };
+        ln.pauseBefore[10] = c.pause;
+        l.beginAcquisition(nullptr);
+        ck.t += 1000ms;
+        l.TimerComSetTimer();
+        bool sawConnect = false;
+        // Run until well past the pause (a reconnect to a hub that streams again
+        // fails once on its stale bytes and succeeds 2 s later).
+        const SteadyTime until = ck.t + 8000ms;
+        while (ck.t < until) {
+            if (l.timerSet().enabled) {
+                sawConnect = true;
+                ck.t += std::chrono::milliseconds(l.timerSet().intervalMs);
+                l.TimerComSetTimer();
+            } else {
+                ck.t += 1ms;
+                l.TimerComDatiTimer();
+            }
+        }
+        EXPECT_EQ(sawConnect, c.reconnect) << c.pause.count() << " applied " << h.applied.size();
+        EXPECT_EQ(h.setSW, c.reconnect ? 2 : 1) << c.pause.count();
+        if (!c.reconnect) {
+            // Every record arrived in order, none lost.
+            for (size_t i = 0; i < h.applied.size(); ++i)
+                ASSERT_EQ(h.applied[i], filled(static_cast<std::uint8_t>(i))) << i;
+        }
+    }
+}
+
+TEST_F(Link, ShortRecordsKeepTheRestOfTheState) {
+    line.answer = tcAnswer(2); // speed 2: 3-byte records, 24 a tick
+    line.recordLength = 3;
+    line.record = [](long k) { return filled(static_cast<std::uint8_t>(0x10 + k)); };
+    st.current = filled(0x5A); // what the state held before
+    startStreaming(false);
+    EXPECT_EQ(st.stream.recordLength, 3);
+    link.TimerComDatiTimer();
+    ASSERT_EQ(host.applied.size(), 24u);
+    for (size_t k = 0; k < host.applied.size(); ++k) {
+        const auto& a = host.applied[k];
+        for (size_t i = 0; i < 12; ++i)
+            EXPECT_EQ(a[i], i < 3 ? 0x10 + k : 0x5A) << "record " << k << " byte " << i;
+    }
+}
+
+TEST_F(Link, RecordingHoldsStartSettingsChangedStatesAndEnd) {
+    // A, A, B, B, A, A, ...: only the changes reach the file.
+    const hub::StateRecord A = filled(0x01), B = filled(0x02);
+    line.record = [&](long k) { return (k / 2) % 2 ? B : A; };
+    startStreaming(true);
+    link.TimerComDatiTimer(); // one tick: 6 records
+    EXPECT_EQ(link.counter(), 6u);
+    EXPECT_EQ(host.applied.size(), 6u);
+    EXPECT_EQ(host.repaints, 5);
+    EXPECT_EQ(link.heartbeat(), HubLink::kHeartbeatDark);
+    EXPECT_TRUE(link.timerDati().enabled);
+    link.TimerComDatiTimer();
+    EXPECT_EQ(link.heartbeat(), HubLink::kHeartbeatLight);
+    EXPECT_EQ(link.buffer(), line.inQueCount());
+    EXPECT_LT(link.buffer(), 40);
+
+    bool closed = false;
+    EXPECT_EQ(link.endAcquisition([&] { closed = true; }), QString());
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(link.timerSet().enabled || link.timerDati().enabled);
+    EXPECT_EQ(link.counter(), 0u);
+
+    hub::StopReason why{};
+    const auto recs = records(&why);
+    EXPECT_EQ(why, hub::StopReason::EndRecord);
+    ASSERT_EQ(recs.size(), 1u + 6u); // settings + A,B,A,B,A,B over 12 records
+    EXPECT_EQ(recs[0].type, hub::kRecordSettings);
+    EXPECT_EQ(recs[0].hubKind, 0x41);
+    EXPECT_EQ(recs[0].blockLength, 9);
+    for (size_t i = 1; i < recs.size(); ++i) EXPECT_EQ(recs[i].state, i % 2 ? A : B) << i;
+    // 9 start + 19 settings + 6 x 21 states + 9 end.
+    EXPECT_EQ(QFileInfo(path()).size(), 9 + 19 + 6 * 21 + 9);
+}
+
+TEST_F(Link, TcSettingsAreRecordedAs70BytesEndingInZeros) {
+    line.answer = tcAnswer(0);
+    st.tc.fill(0x77); // whatever an earlier block left
+    startStreaming(true);
+    link.endAcquisition([] {});
+    const auto recs = records();
+    ASSERT_GE(recs.size(), 1u);
+    EXPECT_EQ(recs[0].hubKind, 0x02);
+    EXPECT_EQ(recs[0].blockLength, 70);
+    for (int i = 0; i < 64; ++i)
+        if (i != 43) {
+            EXPECT_EQ(recs[0].block[static_cast<size_t>(i)], 0xA1 + i) << i;
+        }
+    for (int i = 64; i < 70; ++i) EXPECT_EQ(recs[0].block[static_cast<size_t>(i)], 0) << i;
+    EXPECT_EQ(QFileInfo(path()).size(), 9 + 80 + 9);
+}
+
+TEST_F(Link, EverySuccessfulConnectWritesASettingsRecord) {
+    line.record = [](long k) { return filled(static_cast<std::uint8_t>(k)); };
+    line.pauseBefore[8] = 2000ms;
+    startStreaming(true);
+    runFor(6000ms);
+    link.endAcquisition([] {});
+    int settings = 0;
+    for (const auto& r : records()) settings += r.type == hub::kRecordSettings;
+    EXPECT_EQ(settings, 2);
+}
+
+TEST_F(Link, CounterGoesPast2To31) {
+    startStreaming(false);
+    link.setCounter((std::uint64_t{1} << 31) - 2);
+    link.TimerComDatiTimer();
+    EXPECT_EQ(link.counter(), (std::uint64_t{1} << 31) + 4);
+}
+
+TEST_F(Link, StopOnAVanishedDeviceStillClosesEverythingAndKeepsTheData) {
+    line.record = [](long k) { return filled(static_cast<std::uint8_t>(k + 1)); };
+    startStreaming(true);
+    link.TimerComDatiTimer();
+    line.failing = true;
+    EXPECT_THROW(link.TimerComDatiTimer(), hub::EComError);
+    bool closed = false;
+    const QString err = link.endAcquisition([&] { closed = true; });
+    EXPECT_EQ(err, "Unable to purge com: 5"); // the first one only
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_FALSE(link.timerSet().enabled || link.timerDati().enabled);
+    hub::StopReason why{};
+    const auto recs = records(&why);
+    EXPECT_EQ(why, hub::StopReason::EndRecord);
+    ASSERT_EQ(recs.size(), 1u + 6u);
+    for (size_t i = 1; i < recs.size(); ++i) EXPECT_EQ(recs[i].state, filled(static_cast<std::uint8_t>(i)));
+}
+
+TEST_F(Link, AFailedWriteIsReportedOnce) {
+    line.record = [](long k) { return filled(static_cast<std::uint8_t>(k)); };
+    startStreaming(true);
+    // The file is gone from under the writer: every write fails.
+    writer.close();
+    link.TimerComDatiTimer();
+    link.TimerComDatiTimer();
+    EXPECT_EQ(host.failures.size(), 1);
+}
+
+TEST(RecordingName, TypedNamePortAndExtension) {
+    const struct { const char* typed; const char* port; const char* file; } cases[] = {
+        {"20261207-154501", "/dev/ttyUSB0", "20261207-154501__PORT-ttyUSB0.dat"},
+        {"night", "ttyS0", "night__PORT-ttyS0.dat"},
+        {"/data/night", "/run/user/0/hubsim/hub-12", "/data/night__PORT-hub-12.dat"},
+        {"x", "/dev/ttyACM0/", "x__PORT-ttyACM0.dat"},
+    };
+    for (auto c : cases) EXPECT_EQ(hub::recordingFileName(c.typed, c.port), c.file) << c.port;
+    EXPECT_EQ(hub::proposedRecordingName(2026, 1, 2, 3, 4, 5), "20260102-030405");
+}

@@ -1,0 +1,202 @@
+// The acquisition on the main window: TRicevi, SBRiceviClick, the timers and
+// FermaRic, against the simulated hub.
+#include "common/DialogSeam.h"
+#include "monitor/FAnaBarre.h"
+#include "monitor/FRicevi.h"
+#include "monitor/FStop.h"
+#include "monitor/datafile.h"
+#include "monitor/hublink.h"
+#include "serial/comms.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SimHub {
+    QProcess proc;
+    QString link;
+    SimHub(const QTemporaryDir& dir, QStringList args) {
+        args << "--link" << dir.filePath("hub");
+        proc.start(qEnvironmentVariable("HUB_BUILD_DIR") + "/tools/hubsim/hubsim", args);
+        if (proc.waitForReadyRead(5000)) link = QString::fromLocal8Bit(proc.readLine()).trimmed();
+    }
+    ~SimHub() {
+        proc.terminate();
+        proc.waitForFinished(3000);
+    }
+};
+
+QVariantMap fields(const QString& port, bool record, const QString& name) {
+    return {{"port", port}, {"record", record}, {"name", name}};
+}
+
+int errorsShown() {
+    return static_cast<int>(hub::DialogSeam::shown().filter(QStringLiteral("error: ")).size());
+}
+
+hub::StopReason scan(const QString& path, int* states) {
+    hub::DataFileReader r;
+    double start;
+    if (!r.open(path) || !r.readStart(start)) return hub::StopReason::NoStartRecord;
+    hub::DataRecord rec;
+    *states = 0;
+    while (r.next(rec)) *states += rec.type == hub::kRecordState;
+    return r.stopReason();
+}
+
+struct WindowLink : ::testing::Test {
+    QTemporaryDir dir;
+    TAnalisiBarre w;
+    void SetUp() override {
+        hub::DialogSeam::clear();
+        qputenv("HUBSIM_DIR", dir.filePath("sims").toLocal8Bit());
+        w.Language->setText("INT");
+    }
+    void TearDown() override {
+        if (w.acquisitionRunning()) w.FermaRic(false);
+        hub::DialogSeam::clear();
+        qunsetenv("HUBSIM_DIR");
+    }
+};
+
+} // namespace
+
+TEST(TRiceviDialog, TextsInBothLanguagesAndTheNameFollowsTheCheckBox) {
+    TRicevi d;
+    EXPECT_EQ(d.windowTitle(), "RECORDING");
+    EXPECT_EQ(d.size(), QSize(557, 285));
+    EXPECT_TRUE(d.Memor->isChecked());
+    EXPECT_TRUE(d.ElPorte->isEditable());
+    EXPECT_EQ(d.LPorta->text(), "Serial Port");
+    d.setItalian();
+    const struct { QString got, want; } texts[] = {
+        {d.windowTitle(), "Ricezioni Dati"}, {d.LPorta->text(), "Porta Seriale"},
+        {d.Memor->text(), "Memorizza Dati"}, {d.Label2->text(), "Nome File"},
+        {d.Button1->text(), "OK"},           {d.Button2->text(), "Cancel"},
+    };
+    for (const auto& t : texts) EXPECT_EQ(t.got, t.want);
+    d.show();
+    d.Memor->click();
+    EXPECT_FALSE(d.NomeArchivio->isVisible());
+    EXPECT_FALSE(d.Label2->isVisible());
+    d.Memor->click();
+    EXPECT_TRUE(d.NomeArchivio->isVisible());
+    QTest::mouseClick(d.Button1, Qt::LeftButton);
+    EXPECT_EQ(d.Button1->text(), "__");
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+}
+
+TEST_F(WindowLink, CancelRemembersTheChoicesAndStartsNothing) {
+    hub::DialogSeam::push("ricevi-fields", fields("/dev/ttyNOTHING", false, "x"));
+    hub::DialogSeam::push("ricevi", QDialog::Rejected);
+    w.SBRiceviClick();
+    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_EQ(w.hub.lastPort, "/dev/ttyNOTHING");
+    EXPECT_FALSE(w.recordingFlag);
+    EXPECT_NE(w.LStart->text(), "//"); // the time of the click stays
+    EXPECT_EQ(errorsShown(), 0);
+}
+
+TEST_F(WindowLink, APortThatCannotBeOpenedLeavesTheWindowIdle) {
+    hub::DialogSeam::push("ricevi-fields", fields(dir.filePath("missing"), true, dir.filePath("r")));
+    hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    hub::DialogSeam::push("error", 0);
+    w.SBRiceviClick();
+    EXPECT_FALSE(w.acquisitionRunning());
+    ASSERT_EQ(errorsShown(), 1);
+    EXPECT_EQ(hub::DialogSeam::shown().last(), "error: Unable to open com port: 2");
+    EXPECT_FALSE(w.SBRicevi->isHidden());
+    EXPECT_FALSE(QFile::exists(dir.filePath("r__PORT-missing.dat")));
+}
+
+TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
+    SimHub sim(dir, {"--event-every", "2"});
+    ASSERT_FALSE(sim.link.isEmpty());
+    hub::DialogSeam::push("ricevi-fields", fields(sim.link, true, dir.filePath("night")));
+    hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    w.SBRiceviClick();
+    ASSERT_TRUE(w.acquisitionRunning());
+    const QString file = dir.filePath("night__PORT-hub.dat");
+    EXPECT_EQ(w.recordingFileName, file);
+    EXPECT_EQ(w.NomeArch->text(), file);
+    EXPECT_TRUE(w.SBRicevi->isHidden());
+    EXPECT_FALSE(w.LRicCorso->isHidden());
+    EXPECT_TRUE(w.SBClear->isHidden()); // no LED reset while recording
+    EXPECT_EQ(w.windowTitle(), "PORT : " + sim.link + " --  ZEMBRA MONITOR HUB (V:1.7)");
+    EXPECT_TRUE(w.TimerComSet->isActive());
+    EXPECT_EQ(w.TimerComSet->interval(), 1000);
+    EXPECT_FALSE(w.TimerComDati->isActive());
+
+    QTest::qWait(2500);
+    EXPECT_GT(w.LCounter->text().toLongLong(), 5);
+    EXPECT_TRUE(w.LNoData->isHidden());
+    EXPECT_LT(w.LBuffer->text().toInt(), 40);
+    EXPECT_TRUE(w.TimerComDati->isActive() != w.TimerComSet->isActive() || !w.TimerComSet->isActive());
+
+    // "NO" keeps it running; "YES" stops it.
+    hub::DialogSeam::push("stop", TStop::ResultNO);
+    w.FermaRic(true);
+    EXPECT_TRUE(w.acquisitionRunning());
+    EXPECT_TRUE(w.comm().Connected());
+    hub::DialogSeam::push("stop", TStop::ResultSI);
+    w.FermaRic(true);
+    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.comm().Connected());
+    EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
+    EXPECT_EQ(w.windowTitle(), "ZEMBRA MONITOR HUB (V.1.7)");
+    EXPECT_EQ(w.LCounter->text(), "0");
+    EXPECT_EQ(w.LBuffer->text(), "0");
+    EXPECT_EQ(w.LStart->text(), "//");
+    EXPECT_FALSE(w.SBRicevi->isHidden());
+    EXPECT_TRUE(w.LRicCorso->isHidden());
+    EXPECT_EQ(w.PanelRicevi->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+    int states = 0;
+    EXPECT_EQ(scan(file, &states), hub::StopReason::EndRecord);
+    EXPECT_GT(states, 2);
+    EXPECT_EQ(errorsShown(), 0);
+}
+
+TEST_F(WindowLink, AVanishedDeviceIsReportedOnceAndTheStopStillCompletes) {
+    SimHub sim(dir, {"--vanish-after", "10", "--event-every", "2"});
+    ASSERT_FALSE(sim.link.isEmpty());
+    hub::DialogSeam::push("ricevi-fields", fields(sim.link, true, dir.filePath("gone")));
+    hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    for (int i = 0; i < 3; ++i) hub::DialogSeam::push("error", 0);
+    w.SBRiceviClick();
+    ASSERT_TRUE(w.acquisitionRunning());
+    for (int i = 0; i < 40 && errorsShown() == 0; ++i) QTest::qWait(100);
+    EXPECT_EQ(errorsShown(), 1);
+    // Nothing runs after the error; the window waits for the stop.
+    EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
+    EXPECT_TRUE(w.acquisitionRunning());
+    w.FermaRic(false);
+    EXPECT_EQ(errorsShown(), 1); // not shown a second time
+    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.comm().Connected());
+    int states = 0;
+    EXPECT_EQ(scan(dir.filePath("gone__PORT-hub.dat"), &states), hub::StopReason::EndRecord);
+    EXPECT_GT(states, 0);
+}
+
+TEST_F(WindowLink, RecordingOffWritesNoFile) {
+    SimHub sim(dir, {"--silent-after", "3"});
+    ASSERT_FALSE(sim.link.isEmpty());
+    hub::DialogSeam::push("ricevi-fields", fields(sim.link, false, dir.filePath("none")));
+    hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    w.SBRiceviClick();
+    ASSERT_TRUE(w.acquisitionRunning());
+    EXPECT_FALSE(w.SBClear->isHidden()); // LED reset offered when not recording
+    EXPECT_EQ(w.NomeArch->text(), "");
+    w.FermaRic(false);
+    EXPECT_TRUE(QDir(dir.path()).entryList({"*.dat"}).isEmpty());
+}

@@ -1,0 +1,35 @@
+// hubdat export: the "-Exp.txt" text export, the same bytes as the window's.
+#include "command.h"
+#include "monitor/analysis/textexport.h"
+
+#include <cstdio>
+
+namespace hubdat {
+namespace {
+
+int runExport(const QStringList& args) {
+    if (args.size() != 1 || args.front().startsWith(QLatin1String("--"))) {
+        std::fprintf(stderr, "Usage: hubdat export FILE.dat\n");
+        return kUsage;
+    }
+    const QString in = args.front();
+    const QString out = hub::exportPathFor(in);
+    const hub::ExportResult r = hub::exportRecording(in, out);
+    if (!r.ok()) {
+        std::fprintf(stderr, "hubdat: %s\n", hub::exportMessage(r, in, out, false).toLocal8Bit().constData());
+        return kFileError;
+    }
+    std::printf("%s: %lld lines\n", out.toLocal8Bit().constData(), static_cast<long long>(r.lines));
+    return kOk;
+}
+
+const Register reg{{
+    "export",
+    "export FILE.dat",
+    "Writes FILE.dat-Exp.txt: two header lines and one 227-byte line a state record, "
+    "as the window's \"Export DATA to TXT\" does.",
+    runExport,
+}};
+
+} // namespace
+} // namespace hubdat

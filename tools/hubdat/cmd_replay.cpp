@@ -1,0 +1,165 @@
+// hubdat replay: the recording replayed as ReadFile does it in a freshly
+// started program, and the final monitor printed.
+#include "command.h"
+
+#include "monitor/replay.h"
+#if __has_include("monitor/display/zoom.h")
+#include "monitor/display/zoom.h"
+#define HUBDAT_HAVE_RESET_DISPLAY 1
+#endif
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+namespace hubdat {
+namespace {
+
+#ifndef HUBDAT_HAVE_RESET_DISPLAY
+// Until the display rules are in core: the model side of the display reset.
+void resetDisplay(hub::MonitorModel& m, hub::HubState& hub, bool hide, bool compact) {
+    hub.versHub = QStringLiteral("HUB");
+    hub.hubKind = 0;
+    hub.sw = {};
+    hub.tc = {};
+    hub.current = hub.previous = hub.lastRecorded = hub::StateRecord{};
+    for (int k = 1; k <= 8; ++k) {
+        m.barrier(k).visible = !hide;
+        m.labBarre[k - 1].visible = !hide;
+        m.caps[k - 1].visible = !hide;
+        m.caps[k - 1].brush = hub::colour::Gray;
+        m.labVers[k - 1].visible = !hide;
+        m.labVers[k - 1].caption = QStringLiteral("V. ");
+        for (hub::LedModel& l : m.barrier(k).leds) {
+            l.SetSilver();
+            l.SetRingGray();
+            l.count = 0;
+        }
+    }
+    for (int i = 1; i <= 4; ++i) {
+        m.bars[i - 1].visible = !hide;
+        m.bars[i - 1].progress = 0;
+        m.labGruppi[i - 1].visible = !hide;
+        for (int j = 1; j <= 8; ++j) {
+            hub::BeamIndicatorModel& r = m.raggio(i, j);
+            if (hide) r.visible = false;
+            else if (!compact) r.visible = true;
+            r.colour = r.fontColour = hub::colour::Green;
+        }
+    }
+}
+#else
+using hub::resetDisplay;
+#endif
+
+const char kHelp[] =
+    "Replays the recording onto the monitor exactly as the program's \"OPEN FILE\"\n"
+    "      does in a freshly started program (zoom \"Zoom 5\", blink countdowns at 0,\n"
+    "      no sound) and prints the final state. With --json: one JSON document with\n"
+    "      the start time, the record counter, the hub text, the stream parameters,\n"
+    "      every barrier (visibility, version, blink countdown, head colour, 14 LEDs\n"
+    "      with lens, ring and ON count) and every couple (letter, power, 8 beams).";
+
+QString rgb(hub::Rgb c) {
+    return QStringLiteral("#%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+QJsonObject toJson(const hub::MonitorModel& m, const hub::HubState& hub,
+                   const hub::ReplayOutcome& out) {
+    QJsonObject doc;
+    doc.insert(QStringLiteral("start"), out.hasStart ? QJsonValue(out.start) : QJsonValue());
+    doc.insert(QStringLiteral("counter"), static_cast<qint64>(out.counter));
+    doc.insert(QStringLiteral("hub"), hub.versHub);
+    doc.insert(QStringLiteral("stream"),
+               QJsonObject{{QStringLiteral("record_length"), hub.stream.recordLength},
+                           {QStringLiteral("records_per_tick"), hub.stream.recordsPerTick},
+                           {QStringLiteral("blink_count"), hub.stream.blinkCount}});
+    QJsonArray barriers;
+    for (int b = 1; b <= 8; ++b) {
+        QJsonArray leds;
+        for (int n = 1; n <= 14; ++n) {
+            const hub::LedModel& l = m.led(b, n);
+            leds.append(QJsonObject{{QStringLiteral("led"), n},
+                                    {QStringLiteral("lens"), rgb(l.lens)},
+                                    {QStringLiteral("ring"), rgb(l.ring)},
+                                    {QStringLiteral("count"), static_cast<qint64>(l.count)}});
+        }
+        barriers.append(QJsonObject{{QStringLiteral("number"), b},
+                                    {QStringLiteral("visible"), m.barrier(b).visible},
+                                    {QStringLiteral("version"), m.labVers[b - 1].caption},
+                                    {QStringLiteral("blink"), hub.blink[b - 1]},
+                                    {QStringLiteral("head"), rgb(m.caps[b - 1].brush)},
+                                    {QStringLiteral("leds"), leds}});
+    }
+    doc.insert(QStringLiteral("barriers"), barriers);
+    QJsonArray couples;
+    for (int c = 1; c <= 4; ++c) {
+        QJsonArray beams;
+        for (int k = 1; k <= 8; ++k) {
+            const hub::BeamIndicatorModel& r = m.raggio(c, k);
+            beams.append(QJsonObject{{QStringLiteral("beam"), k},
+                                     {QStringLiteral("visible"), r.visible},
+                                     {QStringLiteral("colour"), rgb(r.colour)}});
+        }
+        couples.append(QJsonObject{{QStringLiteral("couple"), QString(QChar('A' + c - 1))},
+                                   {QStringLiteral("visible"), m.labGruppi[c - 1].visible},
+                                   {QStringLiteral("power"), m.bars[c - 1].progress},
+                                   {QStringLiteral("beams"), beams}});
+    }
+    doc.insert(QStringLiteral("couples"), couples);
+    return doc;
+}
+
+int run(const QStringList& args) {
+    QString path;
+    bool json = false;
+    for (const QString& a : args) {
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::printf("Usage: hubdat replay FILE.dat [--json]\n\n      %s\n", kHelp);
+            return kOk;
+        }
+        if (a == QLatin1String("--json")) {
+            json = true;
+        } else if (a.startsWith(QLatin1Char('-')) || !path.isEmpty()) {
+            std::fprintf(stderr, "hubdat replay: unexpected argument '%s'\n"
+                                 "Usage: hubdat replay FILE.dat [--json]\n",
+                         qPrintable(a));
+            return kUsage;
+        } else {
+            path = a;
+        }
+    }
+    if (path.isEmpty()) {
+        std::fprintf(stderr, "hubdat replay: no file given\nUsage: hubdat replay FILE.dat [--json]\n");
+        return kUsage;
+    }
+
+    // A freshly started program: blink countdowns 0, the full view ("Zoom 5").
+    hub::MonitorModel m;
+    hub::HubState hub;
+    const bool compact = false;
+    QString error;
+    const auto out = hub::replayFile(
+        path, m, hub, compact,
+        [&](bool hide) { resetDisplay(m, hub, hide, compact); }, &error);
+    if (!out) {
+        std::fprintf(stderr, "hubdat replay: %s: %s\n", qPrintable(path), qPrintable(error));
+        return kFileError;
+    }
+    if (json) {
+        const QByteArray text = QJsonDocument(toJson(m, hub, *out)).toJson(QJsonDocument::Compact);
+        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+        std::fputc('\n', stdout);
+    } else {
+        std::printf("counter: %lld\nhub: %s\nstopped: %s at offset %lld\n",
+                    static_cast<long long>(out->counter), qPrintable(hub.versHub),
+                    hub::stopReasonText(out->reason), static_cast<long long>(out->stopOffset));
+    }
+    return std::fflush(stdout) == 0 ? kOk : kFileError;
+}
+
+const Register reg({"replay", "replay FILE.dat [--json]", kHelp, run});
+
+} // namespace
+} // namespace hubdat
