@@ -80,6 +80,8 @@ QString longTimeText(const QTime& time) {
     return QLocale::system().toString(time, current().longTime);
 }
 
+QString longTimeFormat() { return current().longTime; }
+
 QString dateTimeText(double value) {
     const QDateTime dt = fromTDateTime(value);
     if (!dt.isValid()) return QString();

@@ -21,6 +21,8 @@ QDate dateOf(double value);
 // without any time-zone name.
 QString shortDateText(const QDate& date);
 QString longTimeText(const QTime& time);
+// The long time format behind longTimeText (no time-zone part).
+QString longTimeFormat();
 // Short date, a blank and the long time; the date alone when the time of day is
 // exactly midnight (milliseconds are not looked at).
 QString dateTimeText(double value);

@@ -4,7 +4,9 @@
 #include "monitor/analysis/outputfile.h"
 #include "monitor/datafile.h"
 
+#include <QLocale>
 #include <cmath>
+#include <vector>
 
 namespace hub {
 
@@ -104,16 +106,150 @@ std::uint8_t cp1252(char32_t c) {
     return '?';
 }
 
-// The second a time stamp shows, computed the way dateTimeText rounds it, so
-// that records within one second share one formatted text.
-bool secondKey(double v, qint64& key) {
-    if (!std::isfinite(v) || v < -693593.0 || v > 2958466.0) return false;
-    const double whole = std::trunc(v);
-    long long ms = std::llround(std::fabs(v - whole) * 86400000.0);
-    if (ms >= 86400000LL) ms = 86399999LL;
-    key = static_cast<qint64>(whole) * 86400 + ms / 1000;
-    return true;
-}
+// The long time format compiled for the export's hot loop: hours, minutes,
+// seconds, AM/PM and literal text. It is used only when it gives exactly the
+// regional text for a spread of times; any other format goes the slow way.
+class FastTime {
+public:
+    FastTime() { usable_ = compile(longTimeFormat()) && agrees(); }
+    bool usable() const { return usable_; }
+    void append(QByteArray& out, int h, int m, int sec) const {
+        for (const Token& t : tokens_) {
+            switch (t.kind) {
+            case Literal: out += t.text; break;
+            case Hour24: number(out, h, t.width); break;
+            case Hour: number(out, ampm_ ? (h % 12 == 0 ? 12 : h % 12) : h, t.width); break;
+            case Minute: number(out, m, t.width); break;
+            case Second: number(out, sec, t.width); break;
+            case AmPmUpper: out += h < 12 ? amUpper_ : pmUpper_; break;
+            case AmPmLower: out += h < 12 ? amLower_ : pmLower_; break;
+            }
+        }
+    }
+
+private:
+    enum Kind { Literal, Hour24, Hour, Minute, Second, AmPmUpper, AmPmLower };
+    struct Token {
+        Kind kind;
+        int width = 1;
+        QByteArray text;
+    };
+    static void number(QByteArray& out, int v, int width) {
+        if (width == 2 || v >= 10) out += static_cast<char>('0' + v / 10);
+        out += static_cast<char>('0' + v % 10);
+    }
+    // Qt's time format letters this compiler knows; anything else it does not
+    // understand makes it give up (the slow path then stays exact).
+    bool compile(const QString& fmt) {
+        const QLocale loc = QLocale::system();
+        amUpper_ = toWindows1252(loc.amText().toUpper());
+        pmUpper_ = toWindows1252(loc.pmText().toUpper());
+        amLower_ = toWindows1252(loc.amText().toLower());
+        pmLower_ = toWindows1252(loc.pmText().toLower());
+        const qsizetype n = fmt.size();
+        for (qsizetype i = 0; i < n;) {
+            const QChar c = fmt[i];
+            qsizetype run = 1;
+            while (i + run < n && fmt[i + run] == c) ++run;
+            if (c == QLatin1Char('\'')) {
+                if (run >= 2) { // '' is a quote character
+                    tokens_.push_back({Literal, 1, QByteArray("'")});
+                    i += 2;
+                    continue;
+                }
+                const qsizetype close = fmt.indexOf(QLatin1Char('\''), i + 1);
+                if (close < 0) return false;
+                tokens_.push_back({Literal, 1, toWindows1252(fmt.mid(i + 1, close - i - 1))});
+                i = close + 1;
+                continue;
+            }
+            if (c == QLatin1Char('H') || c == QLatin1Char('h') || c == QLatin1Char('m') || c == QLatin1Char('s')) {
+                if (run > 2) return false;
+                const Kind k = c == QLatin1Char('H') ? Hour24 : c == QLatin1Char('h') ? Hour
+                             : c == QLatin1Char('m') ? Minute : Second;
+                tokens_.push_back({k, static_cast<int>(run), {}});
+                i += run;
+                continue;
+            }
+            if (c == QLatin1Char('A') || c == QLatin1Char('a')) {
+                const bool two = i + 1 < n && fmt[i + 1] == (c == QLatin1Char('A') ? QLatin1Char('P') : QLatin1Char('p'));
+                tokens_.push_back({c == QLatin1Char('A') ? AmPmUpper : AmPmLower, 1, {}});
+                ampm_ = true;
+                i += two ? 2 : 1;
+                continue;
+            }
+            if (c.isLetter()) return false;
+            tokens_.push_back({Literal, 1, toWindows1252(QString(c))});
+            ++i;
+        }
+        return true;
+    }
+    bool agrees() const {
+        for (int h = 0; h < 24; ++h)
+            for (const auto& [m, sec] : {std::pair{0, 0}, {7, 9}, {30, 5}, {59, 59}, {10, 10}}) {
+                QByteArray mine;
+                append(mine, h, m, sec);
+                if (mine != toWindows1252(longTimeText(QTime(h, m, sec)))) return false;
+            }
+        return true;
+    }
+
+    std::vector<Token> tokens_;
+    bool usable_ = false;
+    bool ampm_ = false;
+    QByteArray amUpper_, pmUpper_, amLower_, pmLower_;
+};
+
+// The time column's texts, made once per distinct second (once per day for
+// the date). The date and time are taken straight from the day count, as the
+// recording stores local wall-clock time: no time-zone conversion is wanted,
+// and going through one for every second would cost more than all the rest.
+class TimeTexts {
+public:
+    TimeTexts() {
+        // A long time format that shows milliseconds needs a text per millisecond.
+        perMillisecond_ = longTimeText(QTime(0, 0, 0, 0)) != longTimeText(QTime(0, 0, 0, 123));
+    }
+    const QByteArray& text(double v) {
+        if (!std::isfinite(v) || v < -693593.0 || v > 2958466.0) {
+            text_.clear();
+            valid_ = false;
+            return text_;
+        }
+        // The same rounding as dateTimeText: to the millisecond, never past the day.
+        const double whole = std::trunc(v);
+        long long ms = std::llround(std::fabs(v - whole) * 86400000.0);
+        if (ms >= 86400000LL) ms = 86399999LL;
+        const qint64 day = static_cast<qint64>(whole);
+        const long long key = perMillisecond_ ? ms : ms / 1000;
+        if (valid_ && day == day_ && key == key_) return text_;
+        if (!valid_ || day != day_) dateText_ = toWindows1252(shortDateText(kEpoch.addDays(day)));
+        valid_ = true;
+        day_ = day;
+        key_ = key;
+        const QTime t = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+        text_ = dateText_;
+        if (t.hour() != 0 || t.minute() != 0 || t.second() != 0) {
+            text_ += ' ';
+            if (fast_.usable() && !perMillisecond_)
+                fast_.append(text_, t.hour(), t.minute(), t.second());
+            else
+                text_ += toWindows1252(longTimeText(t));
+        }
+        text_.truncate(kExportTimeWidth);
+        return text_;
+    }
+
+private:
+    static inline const QDate kEpoch{1899, 12, 30};
+    FastTime fast_;
+    bool perMillisecond_ = false;
+    bool valid_ = false;
+    qint64 day_ = 0;
+    long long key_ = 0;
+    QByteArray dateText_;
+    QByteArray text_;
+};
 
 } // namespace
 
@@ -162,7 +298,8 @@ QByteArray toWindows1252(const QString& text) {
 }
 
 QByteArray exportTimeText(double time) {
-    return toWindows1252(dateTimeText(time)).left(kExportTimeWidth);
+    TimeTexts texts;
+    return texts.text(time);
 }
 
 ExportResult exportRecording(const QString& datPath, const QString& outPath,
@@ -194,25 +331,14 @@ ExportResult exportRecording(const QString& datPath, const QString& outPath,
         std::uint8_t kind = 0;
         std::uint8_t block[kTcBlockSize];
         int blockLength = 0;
-        QByteArray text;
-        qint64 lastKey = 0;
-        bool haveKey = false;
+        TimeTexts texts;
         while (in.readHeader(type, time)) {
             if (type == kRecordSettings) {
                 if (!in.readSettings(kind, block, blockLength)) break;
                 continue;
             }
             if (type != kRecordState || !in.readState(s)) break;
-            qint64 key = 0;
-            if (!secondKey(time, key)) {
-                text.clear();
-                haveKey = false;
-            } else if (!haveKey || key != lastKey) {
-                text = exportTimeText(time);
-                lastKey = key;
-                haveKey = true;
-            }
-            buildExportLine(s, text, line.data());
+            buildExportLine(s, texts.text(time), line.data());
             out.append(line.data(), kExportLineSize);
             ++r.lines;
             if (progress && (r.lines & 0x1FFF) == 0) progress(r.lines);

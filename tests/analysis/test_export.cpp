@@ -231,3 +231,25 @@ TEST_F(ExportTest, LongRegionalTextsAreCutTo24Windows1252Bytes) {
     };
     for (const auto& c : cases) EXPECT_EQ(toWindows1252(c.in), c.out) << c.in.toStdString();
 }
+
+TEST_F(ExportTest, EveryLongTimeFormatGivesTheRegionalText) {
+    // The export formats time texts its own quick way where it can; whatever
+    // the format, each line must still show the regional text.
+    const char* formats[] = {"HH.mm.ss", "h:mm:ss AP", "hh:mm:ss ap", "H 'h' mm 'min' ss''", "HH:mm:ss.zzz",
+                             "h.m.s a", "HH:mm"};
+    Recording rec;
+    const double day = at(2026, 6, 12);
+    rec.startEnd(day);
+    std::vector<double> times;
+    for (int i = 0; i < 3000; ++i) times.push_back(day + (i * 28.8 + (i % 7) * 0.137) / 86400.0);
+    for (double t : times) rec.couple(t, 1, 0, 0, 0);
+    for (const char* f : formats) {
+        setRegionalFormats(QStringLiteral("d/M/yy"), QString::fromLatin1(f));
+        const QByteArray out = run(rec);
+        ASSERT_EQ(out.size(), 454 + 227 * static_cast<int>(times.size())) << f;
+        for (size_t i = 0; i < times.size(); ++i) {
+            const QByteArray want = toWindows1252(dateTimeText(times[i])).left(24).leftJustified(24, ' ');
+            ASSERT_EQ(out.mid(454 + 227 * static_cast<int>(i) + 1, 24), want) << f << " record " << i;
+        }
+    }
+}

@@ -88,8 +88,8 @@ int runChart(const QStringList& args) {
 const Register reg{{
     "chart",
     kSynopsis,
-    "Writes FILE.dat.DMo (the day chart's file) or, with --hour, FILE.dat.HMo for the "
-    "couple; with --image also the chart as the chart windows draw it.",
+    "Writes FILE.dat.DMo (the day chart's file) or, with --hour, FILE.dat.HMo\n"
+    "      for the couple; with --image also the chart as the chart windows draw it.",
     runChart,
 }};
 

@@ -28,8 +28,8 @@ int runDays(const QStringList& args) {
 const Register reg{{
     "days",
     "days FILE.dat",
-    "The days of the time line, one YYYY-MM-DD a line in the order the day list shows "
-    "them (a day comes again when the recording's clock went back).",
+    "The days of the time line, one YYYY-MM-DD a line in the order the day list\n"
+    "      shows them (a day comes again when the recording's clock went back).",
     runDays,
 }};
 

@@ -26,8 +26,8 @@ int runExport(const QStringList& args) {
 const Register reg{{
     "export",
     "export FILE.dat",
-    "Writes FILE.dat-Exp.txt: two header lines and one 227-byte line a state record, "
-    "as the window's \"Export DATA to TXT\" does.",
+    "Writes FILE.dat-Exp.txt: two header lines and one 227-byte line a state\n"
+    "      record, the same bytes as the window's \"Export DATA to TXT\".",
     runExport,
 }};
 
