@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/.
+"""Writes the seed corpora of the fuzz targets into fuzz/corpus/<name>/ (the
+target fuzz_<name>; the replay target keeps its own hand-made seeds).
 
 Small, well-formed inputs (and a few broken ones) that take each reader down
 its main paths; the fuzzer mutates from there. Run again after a format change.
@@ -129,24 +130,23 @@ def write(target, name, data):
 def main():
     recs = recordings()
     for name, data in recs.items():
-        write("fuzz_replay", name, data)
-        write("fuzz_export", name, data)
-        write("fuzz_dayscan", name, data)
+        write("export", name, data)
+        write("dayscan", name, data)
     for (name, data), params in zip(recs.items(), [(0x00, 8), (0x06, 9), (0x0B, 8), (0x01, 8), (0x05, 8), (0x00, 0), (0x0B, 8)]):
-        write("fuzz_activity", name, bytes(params) + data)
+        write("activity", name, bytes(params) + data)
     # Intermediate files drawn directly.
     slots = b"".join(struct.pack("<d", DAY + i * 0.001389) + bytes([i & 0xFF, (i * 7) & 0xFF, [0, 2, 0x40, 0x81][i % 4]])
                      for i in range(800))
-    write("fuzz_activity", "chart_direct", bytes([0x80, 0]) + slots)
-    write("fuzz_activity", "chart_direct_short", bytes([0x85, 0]) + slots[: 11 * 30 + 5])
+    write("activity", "chart_direct", bytes([0x80, 0]) + slots)
+    write("activity", "chart_direct_short", bytes([0x85, 0]) + slots[: 11 * 30 + 5])
     for (name, data), codes in zip(recs.items(), [(0, 8), (8, 0), (12, 3), (4, 14), (20, 9), (1, 1), (14, 12)]):
-        write("fuzz_changes", name, bytes(codes) + data)
+        write("changes", name, bytes(codes) + data)
     for name, data in hublink_inputs().items():
-        write("fuzz_hublink", name, data)
+        write("hublink", name, data)
     for name, data in testlink_inputs().items():
-        write("fuzz_testlink", name, data)
+        write("testlink", name, data)
     for name, data in settings_inputs().items():
-        write("fuzz_settings", name, data)
+        write("settings", name, data)
 
 
 if __name__ == "__main__":

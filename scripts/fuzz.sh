@@ -16,9 +16,9 @@ mkdir -p "$out" "$work"
 
 run_one() {
     local t="$1" exe="$here/build/fuzz/fuzz/$1"
-    mkdir -p "$work/$t"
+    mkdir -p "$work/$t" "$here/fuzz/corpus/${t#fuzz_}"
     if "$exe" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-            -artifact_prefix="$out/$t-" "$work/$t" "$here/fuzz/corpus/$t" \
+            -artifact_prefix="$out/$t-" "$work/$t" "$here/fuzz/corpus/${t#fuzz_}" \
             >"$out/$t.log" 2>&1; then
         echo "fuzz: $t: $(grep -E '^stat::number_of_executed_units' "$out/$t.log" | awk '{print $2}') runs, no finding"
     else
