@@ -4,6 +4,8 @@
 
 #include "common/DialogSeam.h"
 #include "monitor/FStop.h"
+#include "monitor/display/FHelp.h"
+#include "monitor/display/zoom.h"
 #include "monitor/version.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
@@ -96,6 +99,7 @@ TAnalisiBarre::TAnalisiBarre(QWidget* parent) : QWidget(parent) {
     resize(kDesignWidth, kDesignHeight);
     setMaximumSize(kDesignWidth, kDesignHeight);
     setFocusPolicy(Qt::StrongFocus);
+    acceptedSize_ = size();
     buildControls();
     // The window sees keys before its controls (ESC stops from anywhere in it).
     qApp->installEventFilter(this);
@@ -132,10 +136,10 @@ void TAnalisiBarre::buildControls() {
     }
 
     PanelFlag = panel(this, "PanelFlag", 2, 1, 383, 482);
-    // Stands in for the monitor component until it is built.
-    Monitor1 = new QWidget(PanelFlag);
+    Monitor1 = new hub::TMonitor(PanelFlag);
     Monitor1->setObjectName(QStringLiteral("Monitor1"));
-    Monitor1->setGeometry(1, 1, 381, 480);
+    Monitor1->move(1, 1);
+    fitPanelFlag();
 
     PanelTit = panel(this, "PanelTit", 3, 483, 383, 76);
     ComboZoom = new QComboBox(PanelTit);
@@ -188,9 +192,12 @@ void TAnalisiBarre::buildControls() {
     BtnHelp->setAutoRaise(true);
     BtnHelp->setFocusPolicy(Qt::NoFocus);
 
+    // The commands sit high enough in their panel that the compact window,
+    // whose command panel is as short as the folded monitor, shows them all
+    // above "Exit".
     PanelCom = panel(this, "PanelCom", 388, 79, 168, 452);
-    PanelRicevi = panel(PanelCom, "PanelRicevi", 8, 8, 152, 70);
-    SBRicevi = button(PanelRicevi, "SBRicevi", QStringLiteral("RECEIVE DATA"), 4, 4, 144, 62);
+    PanelRicevi = panel(PanelCom, "PanelRicevi", 8, 6, 152, 52);
+    SBRicevi = button(PanelRicevi, "SBRicevi", QStringLiteral("RECEIVE DATA"), 4, 4, 144, 44);
     {
         QFont bf = SBRicevi->font();
         bf.setBold(true);
@@ -199,27 +206,27 @@ void TAnalisiBarre::buildControls() {
     }
     LRicCorso = new QLabel(QStringLiteral("Receiving...\r\nPress 'ESC' to stop"), PanelRicevi);
     LRicCorso->setObjectName(QStringLiteral("LRicCorso"));
-    LRicCorso->setGeometry(4, 4, 144, 62);
+    LRicCorso->setGeometry(4, 4, 144, 44);
     LRicCorso->setAlignment(Qt::AlignCenter);
     LRicCorso->setWordWrap(true);
     setTextColour(LRicCorso, QColor(0x80, 0x00, 0x00));
     LRicCorso->hide();
-    BOpenFile = button(PanelCom, "BOpenFile", QStringLiteral("OPEN FILE"), 12, 90, 144, 40);
+    BOpenFile = button(PanelCom, "BOpenFile", QStringLiteral("OPEN FILE"), 12, 64, 144, 32);
     {
         QFont bf = BOpenFile->font();
         bf.setBold(true);
         bf.setPixelSize(13);
         BOpenFile->setFont(bf);
     }
-    PStat = panel(PanelCom, "PStat", 8, 146, 152, 110);
-    LMovie = label(PStat, "LMovie", QStringLiteral("Time Line"), 6, 6);
-    LMovie->setGeometry(4, 6, 144, 16);
+    PStat = panel(PanelCom, "PStat", 8, 102, 152, 86);
+    LMovie = label(PStat, "LMovie", QStringLiteral("Time Line"), 6, 4);
+    LMovie->setGeometry(4, 4, 144, 16);
     LMovie->setAlignment(Qt::AlignHCenter);
-    BMovA = button(PStat, "BMovA", QStringLiteral("A"), 8, 26, 31, 28);
-    BMovB = button(PStat, "BMovB", QStringLiteral("B"), 43, 26, 31, 28);
-    BMovC = button(PStat, "BMovC", QStringLiteral("C"), 78, 26, 31, 28);
-    BMovD = button(PStat, "BMovD", QStringLiteral("D"), 113, 26, 31, 28);
-    BExport = button(PStat, "BExport", QStringLiteral("Export DATA to TXT"), 8, 66, 136, 34);
+    BMovA = button(PStat, "BMovA", QStringLiteral("A"), 8, 21, 31, 26);
+    BMovB = button(PStat, "BMovB", QStringLiteral("B"), 43, 21, 31, 26);
+    BMovC = button(PStat, "BMovC", QStringLiteral("C"), 78, 21, 31, 26);
+    BMovD = button(PStat, "BMovD", QStringLiteral("D"), 113, 21, 31, 26);
+    BExport = button(PStat, "BExport", QStringLiteral("Export DATA to TXT"), 8, 51, 136, 30);
     SBEXIT = button(PanelCom, "SBEXIT", QStringLiteral("Exit"), 12, 452 - 45, 144, 37);
 
     Language = new QLabel(QStringLiteral("INT"), PanelCom);
@@ -245,6 +252,12 @@ void TAnalisiBarre::buildControls() {
     connect(BMovC, &QPushButton::clicked, this, &TAnalisiBarre::BMovCClick);
     connect(BMovD, &QPushButton::clicked, this, &TAnalisiBarre::BMovDClick);
     connect(BSetup, &QPushButton::clicked, this, &TAnalisiBarre::BSetupClick);
+    connect(Monitor1, &hub::TMonitor::clicked, this, &TAnalisiBarre::Monitor1Click);
+    connect(BtnHelp, &QToolButton::clicked, this, &TAnalisiBarre::BtnHelpClick);
+    connect(SBClear, &QPushButton::clicked, this, &TAnalisiBarre::SBClearClick);
+    // Only a choice by the user runs the zoom; the program rewrites and
+    // reselects the items itself without re-entering it.
+    connect(ComboZoom, &QComboBox::activated, this, &TAnalisiBarre::ComboZoomChange);
     connect(SBEXIT, &QPushButton::clicked, this, &TAnalisiBarre::SBEXITClick);
     connect(TimerComSet, &QTimer::timeout, this, &TAnalisiBarre::TimerComSetTimer);
     connect(TimerComDati, &QTimer::timeout, this, &TAnalisiBarre::TimerComDatiTimer);
@@ -261,13 +274,29 @@ void TAnalisiBarre::layoutPanels() {
     SBEXIT->move(SBEXIT->x(), PanelCom->height() - 45);
 }
 
+void TAnalisiBarre::fitPanelFlag() {
+    // The monitor's panel sizes itself to the monitor.
+    PanelFlag->resize(Monitor1->x() + Monitor1->width() + 1,
+                      Monitor1->y() + Monitor1->height() + 1);
+}
+
+int TAnalisiBarre::titlePanelHeight() const {
+    // 52 px are the caption bar and frame that the design's window sizes include.
+    return PanelTit->y() + PanelTit->height() + 52;
+}
+
 void TAnalisiBarre::FormShow() {
+    Monitor1->SetDimeLed(29);
+    fitPanelFlag();
+    initialSize_ = size();
+    acceptedSize_ = size();
     layoutPanels();
     ComboZoom->setCurrentIndex(5);
     Language->hide();
     SBClear->hide();
     TextNomeArch->hide();
     if (italian()) {
+        Monitor1->setItalian(true);
         SBRicevi->setText(QStringLiteral("RICEZIONE DATI"));
         LRicCorso->setText(QStringLiteral("Ricezione in corso\rpremere \"ESC\" per STOP"));
     }
@@ -323,6 +352,144 @@ void TAnalisiBarre::DomandaStop() {
             answer = dlg.LOK->text();
     }
     LOK->setText(answer);
+}
+
+void TAnalisiBarre::BtnHelpClick() {
+    hub::BtnHelpShow(this, italian(), ComboZoom->currentText() == QLatin1String("Compact"));
+}
+
+// ---- display reset, zoom and "Reset Leds" --------------------------------
+
+void TAnalisiBarre::AzzeraVideo(bool hide) {
+    Monitor1->hide();
+    hub::resetDisplay(Monitor1->model(), hub, hide,
+                      ComboZoom->currentText() == QLatin1String("Compact"));
+    LVersHUB->setText(hub.versHub);
+    LVersHUB->adjustSize();
+    NomeArch->setText(QString());
+    TextNomeArch->hide();
+    Monitor1->refresh();
+    Monitor1->show();
+}
+
+void TAnalisiBarre::SBClearClick() {
+    hub::resetLeds(Monitor1->model());
+    Monitor1->refresh();
+}
+
+void TAnalisiBarre::VisChange(int n) {
+    if (n == 5) {
+        setWindowSize(width(), initialSize_.height());
+        setWindowSize(initialSize_.width(), height());
+    } else if (n >= 1 && n <= 4) {
+        setWindowSize(192 + 40 * n, height());
+        setWindowSize(width(), titlePanelHeight());
+    }
+}
+
+void TAnalisiBarre::setZoomItems(const std::array<QString, 6>& items, int index) {
+    for (int i = 0; i < 6; ++i) ComboZoom->setItemText(i, items[i]);
+    ComboZoom->setCurrentIndex(index);
+}
+
+void TAnalisiBarre::ComboZoomChange() {
+    const QString t = ComboZoom->currentText();
+    for (int n = 1; n <= 4; ++n)
+        if (t == QStringLiteral("Zoom %1").arg(n)) {
+            VisChange(n);
+            // "Compact" is offered from the full view only.
+            ComboZoom->setItemText(0, hub::ZoomSelector::kFiller);
+            return;
+        }
+    if (t == QLatin1String("Zoom 5")) {
+        VisChange(5);
+        ComboZoom->setItemText(0, QStringLiteral("Compact"));
+        return;
+    }
+    if (t == hub::ZoomSelector::kFiller) {
+        ComboZoom->setCurrentIndex(0);
+        return;
+    }
+    // "Compact", or else "Expand".
+    const bool compact = t == QLatin1String("Compact");
+    hub::applyZoomLayout(Monitor1->model(), compact);
+    Monitor1->refresh();
+    fitPanelFlag();
+    layoutPanels();
+    if (compact) {
+        const hub::ZoomSelector z = hub::ZoomSelector::compact();
+        setZoomItems(z.items, z.index);
+        setWindowSize(width(), titlePanelHeight());
+    } else {
+        const hub::ZoomSelector z = hub::ZoomSelector::full();
+        setZoomItems(z.items, z.index);
+        setWindowSize(width(), initialSize_.height());
+        setWindowSize(initialSize_.width(), height());
+    }
+}
+
+bool TAnalisiBarre::FormCanResize(int& newWidth, int& newHeight) {
+    return canResize(width(), newWidth, newHeight);
+}
+
+bool TAnalisiBarre::canResize(int currentWidth, int& newWidth, int& newHeight) {
+    const QString t = ComboZoom->currentText();
+    if (t == QLatin1String("Compact")) {
+        // A compact window is a strip of fixed size.
+        newWidth = currentWidth;
+        newHeight = titlePanelHeight();
+        return true;
+    }
+    if (newWidth == currentWidth) return true;
+    if (t == QLatin1String("Expand")) {
+        newWidth = Monitor1->width() + 25;
+        newHeight = titlePanelHeight();
+        return true;
+    }
+    const int size = hub::ledSizeForWidth(newWidth, Monitor1->DimeLed());
+    if (size != Monitor1->DimeLed()) {
+        Monitor1->hide();
+        Monitor1->SetDimeLed(size);
+        fitPanelFlag();
+        Monitor1->show();
+    }
+    PanelTit->move(PanelTit->x(), PanelFlag->y() + PanelFlag->height() + 2);
+    PanelCom->move(PanelTit->x() + PanelTit->width() + 2, PanelCom->y());
+    return true;
+}
+
+void TAnalisiBarre::applyConstraints() {
+    if (ComboZoom->currentText() == QLatin1String("Compact")) {
+        setFixedSize(size());
+    } else {
+        setMinimumSize(0, 0);
+        setMaximumSize(kDesignWidth, kDesignHeight);
+    }
+}
+
+void TAnalisiBarre::setWindowSize(int w, int h) {
+    if (!canResize(width(), w, h)) return;
+    acceptedSize_ = QSize(w, h);
+    setMinimumSize(0, 0);
+    setMaximumSize(kDesignWidth, kDesignHeight);
+    resize(w, h);
+    applyConstraints();
+}
+
+void TAnalisiBarre::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    ProgRead->resize(width(), ProgRead->height());
+    if (inUserResize_ || e->size() == acceptedSize_ || !acceptedSize_.isValid()) return;
+    // A size the user dragged or the window manager chose: same check, after the fact.
+    int w = e->size().width();
+    int h = e->size().height();
+    canResize(acceptedSize_.width(), w, h);
+    acceptedSize_ = QSize(w, h);
+    if (QSize(w, h) != size()) {
+        inUserResize_ = true;
+        resize(w, h);
+        inUserResize_ = false;
+    }
 }
 
 void TAnalisiBarre::showEvent(QShowEvent* e) {

@@ -5,9 +5,11 @@
 // FAnaBarreFile.cpp (records and recordings), FAnaBarreLink.cpp (the hub link),
 // FAnaBarreAnalysis.cpp (export, time line), FAnaBarreInspect.cpp (settings
 // and change list). Each area adds its members in its own block below.
+#include "monitor/display/Barra.h"
 #include "monitor/hubstate.h"
 #include "monitor/staterecord.h"
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -38,7 +40,7 @@ public:
     QProgressBar* ProgRead = nullptr;
     QFrame* PanelLogo = nullptr;
     QFrame* PanelFlag = nullptr;
-    QWidget* Monitor1 = nullptr;
+    hub::TMonitor* Monitor1 = nullptr;
     QFrame* PanelTit = nullptr;
     QLabel* LVersHUB = nullptr;
     QComboBox* ComboZoom = nullptr;
@@ -89,6 +91,23 @@ public:
     bool FormClose(); // false: the window stays open
     void SBEXITClick();
     void DomandaStop();
+    void BtnHelpClick();
+
+    // Display reset, zoom and "Reset Leds".
+    void AzzeraVideo(bool hide);
+    void SBClearClick();
+    void VisChange(int n);
+    void ComboZoomChange();
+    // The resize check run before every size change: may alter the new size;
+    // false refuses it. Also re-sizes the monitor for the new width.
+    bool FormCanResize(int& newWidth, int& newHeight);
+    // Window height that shows the monitor and the title panel only.
+    int titlePanelHeight() const;
+    // Every size change of the program goes through here, so the resize
+    // check runs first (the LED size follows the width).
+    void setWindowSize(int w, int h);
+    // Window size when first shown: "Zoom 5" and "Expand" go back to it.
+    QSize initialSize() const { return initialSize_; }
 
     // ---- link (FAnaBarreLink.cpp) -----------------------------------------
     void SBRiceviClick();
@@ -148,9 +167,16 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void buildControls();
     void layoutPanels();
-    bool shownOnce_ = false;
+    void fitPanelFlag();
+    void setZoomItems(const std::array<QString, 6>& items, int index);
+    bool canResize(int currentWidth, int& newWidth, int& newHeight);
+    void applyConstraints();
+    QSize initialSize_;
+    QSize acceptedSize_;   // the size the resize check last agreed to
+    bool inUserResize_ = false;
 };

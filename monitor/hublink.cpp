@@ -35,7 +35,7 @@ bool HubLink::RicezioneByte(std::uint8_t* buffer, int n) {
                 buffer[i] = b;
                 break;
             }
-            line_.waitReadable(deadline); // sleeps in poll(2): no spinning
+            line_.waitForBytes(n - i, deadline); // sleeps in poll(2): no spinning
         }
     }
     return result;
@@ -101,6 +101,7 @@ void HubLink::TimerComDatiTimer() {
         }
         host_.riceviDati(st_.current);
         buffer_ = line_.inQueCount();
+        maxBuffer_ = std::max(maxBuffer_, buffer_);
         ++counter_;
         if (recording_ && st_.current != st_.lastRecorded) {
             if (recording_->writeState(timeStamp(), st_.current)) st_.lastRecorded = st_.current;
@@ -123,6 +124,7 @@ void HubLink::beginAcquisition(DataFileWriter* recording) {
     dati_ = {false, kDataMs};
     InviaStop();
     counter_ = 0;
+    maxBuffer_ = 0;
     set_.enabled = true;
     dati_.enabled = false;
 }

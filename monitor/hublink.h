@@ -80,6 +80,7 @@ public:
     // Labels.
     bool noData() const { return noData_; }              // LNoData visible
     int buffer() const { return buffer_; }               // LBuffer
+    int maxBuffer() const { return maxBuffer_; }         // largest LBuffer of the acquisition
     std::uint64_t counter() const { return counter_; }   // LCounter
     void setCounter(std::uint64_t c) { counter_ = c; }
     std::uint32_t heartbeat() const { return heartbeat_; } // PanelRicevi colour, #RRGGBB
@@ -102,6 +103,7 @@ private:
     LinkTimer dati_{false, kDataMs};
     bool noData_ = false;
     int buffer_ = 0;
+    int maxBuffer_ = 0;
     std::uint64_t counter_ = 0;
     std::uint32_t heartbeat_ = kHeartbeatLight;
 };

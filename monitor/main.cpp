@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(unattended.error));
         return 2;
     }
-    if (!unattended.requested) w.NomeArch->setText(hub::viewerFileFromArguments(args));
+    w.NomeArch->setText(unattended.requested ? QString() : hub::viewerFileFromArguments(args));
 
     FirstPaintProbe probe(&w, clock);
     if (qEnvironmentVariableIntValue("HUBMONITOR_STARTUP_PROBE") == 1) w.installEventFilter(&probe);

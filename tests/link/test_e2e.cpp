@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -83,11 +84,12 @@ struct Acquisition {
         link.beginAcquisition(&writer);
         return true;
     }
-    // Runs the timers for a while, like the window's event loop.
-    void run(std::chrono::milliseconds span) {
+    // Runs the timers for a while (or until done() says so), like the
+    // window's event loop.
+    void run(std::chrono::milliseconds span, const std::function<bool()>& done = {}) {
         const auto until = std::chrono::steady_clock::now() + span;
         try {
-            while (std::chrono::steady_clock::now() < until) {
+            while (std::chrono::steady_clock::now() < until && !(done && done())) {
                 if (link.timerSet().enabled) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(link.timerSet().intervalMs));
                     link.TimerComSetTimer();
@@ -285,6 +287,12 @@ TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
     EXPECT_GT(f.states.size(), 10u);
     // And the port was given back.
     EXPECT_NO_THROW(other.Open());
+    other.Close();
+    // The simulated hub removes its link when told to end.
+    ASSERT_TRUE(QFileInfo(sim.link).isSymLink());
+    sim.proc.terminate();
+    EXPECT_TRUE(sim.proc.waitForFinished(3000));
+    EXPECT_FALSE(QFileInfo(sim.link).isSymLink());
 }
 
 TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
@@ -304,4 +312,59 @@ TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
         EXPECT_EQ(mon.exitCode(), 2) << c.args.join(' ').toStdString();
         EXPECT_TRUE(mon.readAllStandardError().contains(c.error)) << c.args.join(' ').toStdString();
     }
+}
+
+TEST(EndToEnd, SimulatedFaultsMakeTheLinkReconnectOrGiveUp) {
+    const struct {
+        const char* name;
+        QStringList args;
+        int connects;
+        bool noData;
+    } cases[] = {
+        // The hub streams again after the stall: the first reconnect meets its
+        // stale bytes and fails, the next one (2 s later) succeeds.
+        {"a 1.8-s stall", {"--stall", "1800", "--stall-after", "4"}, 2, false},
+        {"a wrong echo", {"--wrong-echo"}, 0, true},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        Sim sim(dir, c.args);
+        ASSERT_FALSE(sim.link.isEmpty()) << c.name;
+        Acquisition a;
+        ASSERT_TRUE(a.start(sim.link, dir.filePath("rec.dat"))) << c.name;
+        a.run(9000ms, [&] { return a.connects >= 2 || (c.noData && a.link.noData()); });
+        EXPECT_TRUE(a.error.isEmpty()) << c.name;
+        EXPECT_EQ(a.connects, c.connects) << c.name;
+        EXPECT_EQ(a.link.noData(), c.noData) << c.name;
+        a.stop();
+        EXPECT_EQ(readBack(dir.filePath("rec.dat")).settings.size(), static_cast<size_t>(a.connects)) << c.name;
+    }
+}
+
+TEST(EndToEnd, TheSimulatedHubReplaysARecordingsStates) {
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.dat");
+    std::vector<hub::StateRecord> script;
+    {
+        hub::DataFileWriter w;
+        ASSERT_TRUE(w.create(source));
+        const double t0 = 46000.0, second = 1.0 / 86400.0;
+        w.writeStartEnd(t0);
+        for (int i = 0; i < 4; ++i) {
+            hub::StateRecord s{};
+            s[0] = static_cast<std::uint8_t>(1u << i);
+            s[2] = static_cast<std::uint8_t>(0x10 * i);
+            script.push_back(s);
+            w.writeState(t0 + i * second, s); // one a second ...
+        }
+        w.writeStartEnd(t0 + 4 * second);
+    }
+    Sim sim(dir, {"--events", source, "--rate", "4"}); // ... played four times as fast
+    ASSERT_FALSE(sim.link.isEmpty());
+    Acquisition a;
+    ASSERT_TRUE(a.start(sim.link, dir.filePath("rec.dat")));
+    a.run(2600ms);
+    a.stop();
+    // The first state is already due when the stream starts.
+    EXPECT_EQ(readBack(dir.filePath("rec.dat")).states, script);
 }

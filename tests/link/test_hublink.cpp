@@ -280,6 +280,7 @@ TEST_F(Link, RecordingHoldsStartSettingsChangedStatesAndEnd) {
     EXPECT_EQ(link.heartbeat(), HubLink::kHeartbeatLight);
     EXPECT_EQ(link.buffer(), line.inQueCount());
     EXPECT_LT(link.buffer(), 40);
+    EXPECT_GE(link.maxBuffer(), link.buffer());
 
     bool closed = false;
     EXPECT_EQ(link.endAcquisition([&] { closed = true; }), QString());

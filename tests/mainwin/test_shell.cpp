@@ -1,11 +1,13 @@
 // The main window's shell: show, viewer load, ESC, close.
 #include "common/DialogSeam.h"
 #include "monitor/FAnaBarre.h"
+#include "monitor/datafile.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -53,10 +55,17 @@ TEST_F(Shell, ItalianStartTranslatesTheReceiveTexts) {
 }
 
 TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rec.dat"));
+    {
+        hub::DataFileWriter wr;
+        ASSERT_TRUE(wr.create(path));
+        ASSERT_TRUE(wr.writeStartEnd(46000.5));
+    }
     for (const char* lang : {"INT", "ITA"}) {
         TAnalisiBarre w;
         w.Language->setText(QLatin1String(lang));
-        w.NomeArch->setText(QStringLiteral("/nonexistent/rec.dat"));
+        w.NomeArch->setText(path);
         w.show();
         EXPECT_FALSE(w.PanelRicevi->isVisible());
         EXPECT_FALSE(w.BOpenFile->isVisible());
