@@ -220,9 +220,12 @@ void TAnalisiBarre::SBRiceviClick() {
 }
 
 void TAnalisiBarre::FermaRic(bool confirm) {
+    if (!acquisitionRunning()) return;
     if (confirm) {
         DomandaStop();
         if (LOK->text() == QLatin1String("NO")) return;
+        // A SIGTERM may have stopped it while the question was open.
+        if (!acquisitionRunning()) return;
     }
     LinkArea& a = linkArea();
     setWindowTitle(QStringLiteral("ZEMBRA MONITOR HUB (V.") + QLatin1String(hub::kProgramVersion) +

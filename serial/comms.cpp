@@ -252,12 +252,15 @@ int TComPort::ReadStr(QByteArray& data, int count) {
     return n;
 }
 
-int TComPort::ReadStr(std::uint8_t* data, int count) {
+int TComPort::ReadStr(std::uint8_t* data, int count) { return readWaiting(data, count, true); }
+
+int TComPort::readWaiting(std::uint8_t* data, int count, bool checkHangUp) {
     if (count <= 0) return 0;
     for (;;) {
         const ssize_t r = ::read(fd_, data, static_cast<size_t>(count));
         if (r > 0) return static_cast<int>(r);
         if (r == 0) {
+            if (!checkHangUp) return 0;
             // Nothing waiting, or a device that hung up (which also reads 0).
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))

@@ -175,7 +175,9 @@ public:
 
     // Line
     int writeBytes(const std::uint8_t* data, int count) override { return WriteStr(data, count); }
-    int readBytes(std::uint8_t* data, int count) override { return ReadStr(data, count); }
+    // Without ReadStr's hang-up check: waitReadable, which follows every empty
+    // read of the protocol, makes it.
+    int readBytes(std::uint8_t* data, int count) override { return readWaiting(data, count, false); }
     int inQueCount() override { return InQueCount(); }
     void purgeIn() override { PurgeIn(); }
     void purgeOut() override { PurgeOut(); }
@@ -190,6 +192,7 @@ public:
 
 private:
     friend class TComThread;
+    int readWaiting(std::uint8_t* data, int count, bool checkHangUp);
     int fd_ = -1;
     std::unique_ptr<TComThread> thread_;
     bool connected_ = false;

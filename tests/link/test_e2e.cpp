@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -286,6 +287,12 @@ TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
     EXPECT_GT(f.states.size(), 10u);
     // And the port was given back.
     EXPECT_NO_THROW(other.Open());
+    other.Close();
+    // The simulated hub removes its link when told to end.
+    ASSERT_TRUE(QFileInfo(sim.link).isSymLink());
+    sim.proc.terminate();
+    EXPECT_TRUE(sim.proc.waitForFinished(3000));
+    EXPECT_FALSE(QFileInfo(sim.link).isSymLink());
 }
 
 TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
