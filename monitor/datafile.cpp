@@ -1,5 +1,6 @@
 #include "monitor/datafile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,7 +10,8 @@
 namespace hub {
 
 namespace {
-constexpr size_t kChunk = 1 << 20;
+constexpr qint64 kChunk = 1 << 20;
+constexpr qint64 kMinChunk = 1 << 16;
 
 QString errnoText(int e) { return QString::fromLocal8Bit(std::strerror(e)); }
 } // namespace
@@ -37,7 +39,10 @@ bool RecordFile::open(const QString& path, QString* error) {
     }
     fd_ = fd;
     size_ = st.st_size;
-    buf_.resize(kChunk);
+    // Small files get a small buffer (many short scans run one after another);
+    // it still holds several of the largest records, and a file that grows
+    // while it is read is simply read in more calls.
+    buf_.resize(static_cast<size_t>(std::clamp<qint64>(size_ + 1, qint64{kMinChunk}, qint64{kChunk})));
     pos_ = end_ = 0;
     consumed_ = 0;
     return true;

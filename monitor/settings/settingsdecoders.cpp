@@ -52,6 +52,7 @@ void coupleSteps(MonitorModel& m, HubState& hub, int c, const CoupleSettings& cs
     for (int b : {2 * c, 2 * c - 1}) {
         LabelModel& vers = m.labVers[b - 1];
         vers.caption = QStringLiteral("V. ") + QString::number(versionOf(versions, b));
+        MonitorModel::autoSize(vers); // the label sizes itself to its caption
         m.barrier(b).visible = true;
         hub.beamsDirty |= static_cast<std::uint8_t>(1u << (b - 1));
         m.labBarre[b - 1].visible = true;

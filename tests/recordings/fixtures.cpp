@@ -1,5 +1,6 @@
 #include "fixtures.h"
 
+#include "monitor/display/zoom.h"
 #include "monitor/settings/settingsdecoders.h"
 
 #include <QFile>
@@ -11,40 +12,7 @@ using namespace hub;
 namespace rectest {
 
 void resetModel(MonitorModel& m, HubState& hub, bool hide, bool compact) {
-    hub.versHub = QStringLiteral("HUB");
-    hub.sw = {};
-    hub.tc = {};
-    hub.current = {};
-    hub.previous = {};
-    hub.lastRecorded = {};
-    for (int k = 1; k <= 8; ++k) {
-        m.barrier(k).visible = !hide;
-        m.barrier(k).colour = colour::Gray;
-        m.labBarre[k - 1].visible = !hide;
-        m.caps[k - 1].visible = !hide;
-        m.caps[k - 1].brush = colour::Gray;
-        m.labVers[k - 1].visible = !hide;
-        m.labVers[k - 1].caption = QStringLiteral("V. ");
-        for (int n = 1; n <= 14; ++n) {
-            m.led(k, n).SetSilver();
-            m.led(k, n).SetRingGray();
-            m.led(k, n).count = 0;
-        }
-    }
-    for (int i = 1; i <= 4; ++i) {
-        m.bars[i - 1].visible = !hide;
-        m.bars[i - 1].progress = 0;
-        m.labGruppi[i - 1].visible = !hide;
-        for (int j = 1; j <= 8; ++j) {
-            auto& r = m.raggio(i, j);
-            if (hide)
-                r.visible = false;
-            else if (!compact)
-                r.visible = true;
-            r.colour = colour::Green;
-            r.fontColour = colour::Green;
-        }
-    }
+    resetDisplay(m, hub, hide, compact);
 }
 
 void allInstalled(MonitorModel& m, HubState& hub) {

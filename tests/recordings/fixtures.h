@@ -12,7 +12,7 @@
 
 namespace rectest {
 
-// The model side of the display reset, as AzzeraVideo leaves it.
+// The model side of the display reset (AzzeraVideo without the window).
 void resetModel(hub::MonitorModel& m, hub::HubState& hub, bool hide, bool compact);
 
 // A model as the display reset and an SW block declaring every couple with

@@ -225,3 +225,37 @@ TEST(Replay, ReplayEqualsLiveApplication) {
         EXPECT_GT(total, 1000);
     }
 }
+
+// A viewer may open the very file being recorded: what the writer adds after
+// the open is read too, across many buffer refills.
+TEST(RecordFile, ReadsARecordingThatGrowsWhileOpen) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("grow.dat");
+    DataFileWriter w;
+    ASSERT_TRUE(w.create(path));
+    ASSERT_TRUE(w.writeStartEnd(1.0));
+    RecordFile f;
+    ASSERT_TRUE(f.open(path));
+    EXPECT_EQ(f.size(), 9);
+    const int n = 20000; // 420 000 bytes, several times the first buffer
+    for (int i = 0; i < n; ++i) {
+        StateRecord s{};
+        s[i % 12] = static_cast<std::uint8_t>(i);
+        s[11] = static_cast<std::uint8_t>(i >> 8);
+        ASSERT_TRUE(w.writeState(2.0, s));
+    }
+    std::uint8_t type = 0;
+    double t = 0;
+    ASSERT_TRUE(f.readHeader(type, t));
+    EXPECT_EQ(type, kRecordStartEnd);
+    int got = 0;
+    StateRecord s{};
+    while (f.readHeader(type, t) && type == kRecordState && f.readState(s)) {
+        ASSERT_EQ(s[11], static_cast<std::uint8_t>(got >> 8)) << got;
+        ASSERT_EQ(s[got % 12 == 11 ? 0 : got % 12], got % 12 == 11 ? 0 : static_cast<std::uint8_t>(got))
+            << got;
+        ++got;
+    }
+    EXPECT_EQ(got, n);
+    EXPECT_EQ(f.offset(), 9 + 21 * n);
+}

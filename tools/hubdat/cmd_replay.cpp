@@ -2,11 +2,8 @@
 // started program, and the final monitor printed.
 #include "command.h"
 
-#include "monitor/replay.h"
-#if __has_include("monitor/display/zoom.h")
 #include "monitor/display/zoom.h"
-#define HUBDAT_HAVE_RESET_DISPLAY 1
-#endif
+#include "monitor/replay.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,43 +12,6 @@
 
 namespace hubdat {
 namespace {
-
-#ifndef HUBDAT_HAVE_RESET_DISPLAY
-// Until the display rules are in core: the model side of the display reset.
-void resetDisplay(hub::MonitorModel& m, hub::HubState& hub, bool hide, bool compact) {
-    hub.versHub = QStringLiteral("HUB");
-    hub.hubKind = 0;
-    hub.sw = {};
-    hub.tc = {};
-    hub.current = hub.previous = hub.lastRecorded = hub::StateRecord{};
-    for (int k = 1; k <= 8; ++k) {
-        m.barrier(k).visible = !hide;
-        m.labBarre[k - 1].visible = !hide;
-        m.caps[k - 1].visible = !hide;
-        m.caps[k - 1].brush = hub::colour::Gray;
-        m.labVers[k - 1].visible = !hide;
-        m.labVers[k - 1].caption = QStringLiteral("V. ");
-        for (hub::LedModel& l : m.barrier(k).leds) {
-            l.SetSilver();
-            l.SetRingGray();
-            l.count = 0;
-        }
-    }
-    for (int i = 1; i <= 4; ++i) {
-        m.bars[i - 1].visible = !hide;
-        m.bars[i - 1].progress = 0;
-        m.labGruppi[i - 1].visible = !hide;
-        for (int j = 1; j <= 8; ++j) {
-            hub::BeamIndicatorModel& r = m.raggio(i, j);
-            if (hide) r.visible = false;
-            else if (!compact) r.visible = true;
-            r.colour = r.fontColour = hub::colour::Green;
-        }
-    }
-}
-#else
-using hub::resetDisplay;
-#endif
 
 const char kHelp[] =
     "Replays the recording onto the monitor exactly as the program's \"OPEN FILE\"\n"
@@ -142,7 +102,7 @@ int run(const QStringList& args) {
     QString error;
     const auto out = hub::replayFile(
         path, m, hub, compact,
-        [&](bool hide) { resetDisplay(m, hub, hide, compact); }, &error);
+        [&](bool hide) { hub::resetDisplay(m, hub, hide, compact); }, &error);
     if (!out) {
         std::fprintf(stderr, "hubdat replay: %s: %s\n", qPrintable(path), qPrintable(error));
         return kFileError;
