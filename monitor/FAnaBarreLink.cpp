@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -35,10 +36,15 @@ void setPanelColour(QWidget* w, std::uint32_t rgb) {
     w->setPalette(pal);
 }
 
+// The counters change with every record: measuring the label each time costs
+// more than the record itself, so it is only resized when the text outgrows it.
 void setCaption(QLabel* l, const QString& text) {
     if (l->text() == text) return;
     l->setText(text);
-    l->adjustSize();
+    if (l->fontMetrics().horizontalAdvance(text) + 2 > l->width()) {
+        l->adjustSize();
+        l->resize(l->width() + l->fontMetrics().horizontalAdvance(QStringLiteral("000")), l->height());
+    }
 }
 } // namespace
 
@@ -65,9 +71,14 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
     }
     void repaint() override {
         w->syncLink();
-        // Paint what changed; input waits for the next timer tick.
+        // Paint what changed, at most 25 times a second (the eye sees no more
+        // and painting is most of the link's cost); input waits for the next
+        // timer tick.
+        if (sincePaint.isValid() && sincePaint.elapsed() < 40) return;
+        sincePaint.start();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     }
+    QElapsedTimer sincePaint;
     void recordingFailed(const QString& error) override {
         hub::showError(w, QStringLiteral("Recording: ") + error);
     }

@@ -35,7 +35,7 @@ bool HubLink::RicezioneByte(std::uint8_t* buffer, int n) {
                 buffer[i] = b;
                 break;
             }
-            line_.waitReadable(deadline); // sleeps in poll(2): no spinning
+            line_.waitForBytes(n - i, deadline); // sleeps in poll(2): no spinning
         }
     }
     return result;

@@ -301,6 +301,17 @@ void TComPort::waitReadable(SteadyTime deadline) {
     }
 }
 
+void TComPort::waitForBytes(int wanted, SteadyTime deadline) {
+    waitReadable(deadline);
+    if (wanted <= 1) return;
+    const int waiting = InQueCount();
+    if (waiting == 0 || waiting >= wanted) return;
+    // The rest follows at the line rate (10 bits a byte): one sleep for it
+    // rather than a wake-up for each byte.
+    const auto rest = std::chrono::microseconds(10'000'000LL * (wanted - waiting) / baudRateBits(BaudRate));
+    std::this_thread::sleep_until(std::min<SteadyTime>(deadline, std::chrono::steady_clock::now() + rest));
+}
+
 QString TComPort::sysClassTtyDir() {
     const QString over = qEnvironmentVariable("HUB_SYS_CLASS_TTY");
     return over.isEmpty() ? QStringLiteral("/sys/class/tty") : over;

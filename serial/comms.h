@@ -182,6 +182,7 @@ public:
     void purgeIn() override { PurgeIn(); }
     void purgeOut() override { PurgeOut(); }
     void waitReadable(SteadyTime deadline) override;
+    void waitForBytes(int wanted, SteadyTime deadline) override;
 
     // Where real devices are looked up (tests point these at fixtures).
     static QString sysClassTtyDir();
