@@ -201,13 +201,7 @@ void TAnalisiBarre::SBRiceviClick() {
     LRicCorso->show();
     NomeArch->setText(QString());
     SBClear->show();
-    // The record buffers start from zero for every acquisition.
-    hub.hubKind = 0;
-    hub.sw.fill(0);
-    hub.tc.fill(0);
-    hub.current.fill(0);
-    hub.previous.fill(0);
-    hub.lastRecorded.fill(0);
+    AzzeraVideo(true); // also zeroes the record buffers
     setWindowTitle(QStringLiteral("PORT : ") + hub.lastPort +
                    QStringLiteral(" --  ZEMBRA MONITOR HUB (V:") + QLatin1String(hub::kProgramVersion) +
                    QLatin1Char(')'));
@@ -261,6 +255,7 @@ void TAnalisiBarre::FermaRic(bool confirm) {
     setCaption(LBuffer, QStringLiteral("0"));
     SBRicevi->show();
     SBClear->hide();
+    AzzeraVideo(false);
     if (!error.isEmpty() && !a.deviceErrorShown) hub::showError(this, error);
     a.deviceErrorShown = false;
 }

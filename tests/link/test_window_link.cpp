@@ -124,8 +124,10 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     ASSERT_FALSE(sim.link.isEmpty());
     hub::DialogSeam::push("ricevi-fields", fields(sim.link, true, dir.filePath("night")));
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    w.hub.lastRecorded.fill(0x55); // left by an earlier acquisition
     w.SBRiceviClick();
     ASSERT_TRUE(w.acquisitionRunning());
+    EXPECT_EQ(w.hub.lastRecorded, hub::StateRecord{}); // every acquisition starts from zero
     const QString file = dir.filePath("night__PORT-hub.dat");
     EXPECT_EQ(w.recordingFileName, file);
     EXPECT_EQ(w.NomeArch->text(), file);
