@@ -56,7 +56,12 @@ void soundSwitch(QPainter& p, const SoundSwitchModel& s) {
     bevel(p, r, colour::White, colour::Black);
     bevel(p, r.adjusted(1, 1, -1, -1), colour::Silver, colour::Gray);
     QFont f(fontFamily(FontFace::Sans));
-    f.setPixelSize(fontPixelSize(8));
+    // "Arial" 8, smaller where the switch is narrower than its caption (the
+    // small LED sizes), so the caption is never cut.
+    for (int px = fontPixelSize(8); px >= 6; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).horizontalAdvance(s.caption) <= s.geo.width - 4) break;
+    }
     p.setFont(f);
     p.setPen(qc(s.fontColour));
     p.drawText(r, Qt::AlignCenter, s.caption);

@@ -273,20 +273,25 @@ MonitorHit MonitorModel::hitTest(QPoint p) const {
     }
     // Shapes, labels, gauges and buttons, in reverse order of creation.
     auto on = [&](const Geometry& g, bool visible) { return visible && g.contains(x, y); };
-    if (on(soundLeds.geo, soundLeds.visible)) return {MonitorHit::SoundLeds, {}, {}, 0, 0, 0, 0};
-    if (on(soundBeams.geo, soundBeams.visible)) return {MonitorHit::SoundBeams, {}, {}, 0, 0, 0, 0};
+    auto only = [](MonitorHit::Kind kind) {
+        MonitorHit h;
+        h.kind = kind;
+        return h;
+    };
+    if (on(soundLeds.geo, soundLeds.visible)) return only(MonitorHit::SoundLeds);
+    if (on(soundBeams.geo, soundBeams.visible)) return only(MonitorHit::SoundBeams);
     for (const LabelModel& l : labLetters)
-        if (on(l.geo, l.visible)) return {MonitorHit::Inert, {}, {}, 0, 0, 0, 0};
+        if (on(l.geo, l.visible)) return only(MonitorHit::Inert);
     for (const LabelModel* l : {&labAlarm, &labTamp, &labFail, &labDisq, &labStb, &labBlind, &labPower})
-        if (on(l->geo, l->visible)) return {MonitorHit::Inert, {}, {}, 0, 0, 0, 0};
+        if (on(l->geo, l->visible)) return only(MonitorHit::Inert);
     for (const LabelModel& l : labRaggi)
-        if (on(l.geo, l.visible)) return {MonitorHit::Inert, {}, {}, 0, 0, 0, 0};
+        if (on(l.geo, l.visible)) return only(MonitorHit::Inert);
     for (int i = 4; i >= 1; --i) {
         if (on(sepLight[i - 1].geo, sepLight[i - 1].visible) || on(sepDark[i - 1].geo, sepDark[i - 1].visible))
-            return {MonitorHit::Inert, {}, {}, 0, 0, 0, 0};
+            return only(MonitorHit::Inert);
     }
     for (int i = 4; i >= 1; --i) {
-        if (on(bars[i - 1].geo, bars[i - 1].visible)) return {MonitorHit::Inert, {}, {}, 0, 0, 0, 0};
+        if (on(bars[i - 1].geo, bars[i - 1].visible)) return only(MonitorHit::Inert);
         const LabelModel& letter = labGruppi[i - 1];
         if (on(letter.geo, letter.visible)) {
             hit.kind = MonitorHit::CoupleLetter;
@@ -306,7 +311,7 @@ MonitorHit MonitorModel::hitTest(QPoint p) const {
             return hit;
         }
         if (on(caps[k - 1].geo, caps[k - 1].visible) || on(labVers[k - 1].geo, labVers[k - 1].visible))
-            return {MonitorHit::Inert, {}, {}, 0, 0, 0, 0};
+            return only(MonitorHit::Inert);
     }
     return hit; // the monitor's own background
 }
