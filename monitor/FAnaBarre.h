@@ -142,6 +142,11 @@ public:
     bool RiceviSet_TC(std::uint8_t kind, std::array<std::uint8_t, hub::kTcBlockSize> block);
     void ReadFile();
     void BOpenFileClick();
+    // Starts the viewer instance when a file is opened during an acquisition;
+    // empty means QProcess::startDetached (a test puts its own here).
+    std::function<bool(const QString& program, const QStringList& args)> startInstance;
+    // System beeps given by RiceviDati (a test reads it; the beep is not observable).
+    int beeps = 0;
 
     // ---- analysis (FAnaBarreAnalysis.cpp) ---------------------------------
     void BExportClick();
