@@ -1,6 +1,8 @@
 #include "monitor/display/Barra.h"
 
+#include <QHash>
 #include <QHelpEvent>
+#include <QPixmap>
 #include <algorithm>
 #include <QMouseEvent>
 #include <QPainter>
@@ -96,19 +98,61 @@ void powerBar(QPainter& p, const PowerBarModel& b) {
     p.drawRect(r.adjusted(0, 0, -1, -1));
 }
 
-void paintLed(QPainter& p, const LedModel& l, QPoint origin) {
-    if (!l.visible) return;
-    const Geometry g = l.geo.moved(origin.x(), origin.y());
-    p.save();
-    p.setClipRect(QRect(g.left, g.top, g.width, g.height));
-    p.fillRect(QRect(g.left, g.top, g.width, g.height), qc(colour::Gray));
-    circle(p, {g.left, g.top, g.width, g.height}, l.ring, colour::Black, 1);
-    circle(p, l.lensGeo.moved(g.left, g.top), l.lens, colour::Black, 2);
-    for (const Geometry& gl : l.glint) circle(p, gl.moved(g.left, g.top), colour::White, colour::White, 0);
-    p.restore();
+// One LED drawn at 0,0: ring, lens, three glints.
+void drawLed(QPainter& p, const LedModel& l) {
+    const Geometry g{0, 0, l.geo.width, l.geo.height};
+    p.fillRect(QRect(0, 0, g.width, g.height), qc(colour::Gray));
+    circle(p, g, l.ring, colour::Black, 1);
+    circle(p, l.lensGeo, l.lens, colour::Black, 2);
+    for (const Geometry& gl : l.glint) circle(p, gl, colour::White, colour::White, 0);
 }
 
-void paintBarrier(QPainter& p, const BarrierModel& b) {
+// Antialiased circles are most of the monitor's painting cost and a live
+// acquisition repaints it many times a second, yet an LED only ever shows a
+// few looks: each look is drawn once and reused.
+struct LedLook {
+    Geometry geo, lens, g0, g1, g2;
+    Rgb lensColour, ring;
+    int dpr100;
+    bool operator==(const LedLook& o) const {
+        auto same = [](const Geometry& a, const Geometry& b) {
+            return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
+        };
+        return same(geo, o.geo) && same(lens, o.lens) && same(g0, o.g0) && same(g1, o.g1) &&
+               same(g2, o.g2) && lensColour == o.lensColour && ring == o.ring && dpr100 == o.dpr100;
+    }
+};
+
+size_t qHash(const LedLook& k, size_t seed = 0) {
+    auto h = [](const Geometry& g) { return qHashMulti(0, g.left, g.top, g.width, g.height); };
+    return qHashMulti(seed, k.geo.width, k.geo.height, h(k.lens), h(k.g0), h(k.g1), h(k.g2),
+                      k.lensColour, k.ring, k.dpr100);
+}
+
+const QPixmap& ledPixmap(const LedModel& l, qreal dpr) {
+    static QHash<LedLook, QPixmap> cache;
+    const LedLook key{{0, 0, l.geo.width, l.geo.height}, l.lensGeo, l.glint[0], l.glint[1], l.glint[2],
+                      l.lens, l.ring, qRound(dpr * 100)};
+    auto it = cache.find(key);
+    if (it != cache.end()) return *it;
+    if (cache.size() > 4096) cache.clear(); // sizes and colours are few; never grow without bound
+    QPixmap pm(qMax(1, qRound(l.geo.width * dpr)), qMax(1, qRound(l.geo.height * dpr)));
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    {
+        QPainter pp(&pm);
+        pp.setRenderHint(QPainter::Antialiasing, true);
+        drawLed(pp, l);
+    }
+    return *cache.insert(key, pm);
+}
+
+void paintLed(QPainter& p, const LedModel& l, QPoint origin, qreal dpr) {
+    if (!l.visible || l.geo.width <= 0 || l.geo.height <= 0) return;
+    p.drawPixmap(origin.x() + l.geo.left, origin.y() + l.geo.top, ledPixmap(l, dpr));
+}
+
+void paintBarrier(QPainter& p, const BarrierModel& b, qreal dpr) {
     if (!b.visible) return;
     const QRect r(b.geo.left, b.geo.top, b.geo.width, b.geo.height);
     p.save();
@@ -119,8 +163,7 @@ void paintBarrier(QPainter& p, const BarrierModel& b) {
     p.drawLine(r.left(), r.top(), r.left(), r.bottom());
     p.drawLine(r.right(), r.top(), r.right(), r.bottom());
     p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-    p.setRenderHint(QPainter::Antialiasing, true);
-    for (const LedModel& l : b.leds) paintLed(p, l, r.topLeft());
+    for (const LedModel& l : b.leds) paintLed(p, l, r.topLeft(), dpr);
     p.restore();
 }
 
@@ -197,7 +240,7 @@ void TMonitor::paintEvent(QPaintEvent*) {
     soundSwitch(p, m.soundBeams);
     soundSwitch(p, m.soundLeds);
 
-    for (const BarrierModel& b : m.barre) paintBarrier(p, b);
+    for (const BarrierModel& b : m.barre) paintBarrier(p, b, devicePixelRatioF());
     p.setRenderHint(QPainter::Antialiasing, false);
     for (const auto& couple : m.raggi)
         for (const BeamIndicatorModel& r : couple)
