@@ -204,7 +204,8 @@ void TAnalisiBarre::buildControls() {
         bf.setPixelSize(13);
         SBRicevi->setFont(bf);
     }
-    LRicCorso = new QLabel(QStringLiteral("Receiving...\r\nPress 'ESC' to stop"), PanelRicevi);
+    // Captions written with CR or CR LF break the line there, as the designers saw them.
+    LRicCorso = new QLabel(QStringLiteral("Receiving...\nPress 'ESC' to stop"), PanelRicevi);
     LRicCorso->setObjectName(QStringLiteral("LRicCorso"));
     LRicCorso->setGeometry(4, 4, 144, 44);
     LRicCorso->setAlignment(Qt::AlignCenter);
@@ -298,7 +299,7 @@ void TAnalisiBarre::FormShow() {
     if (italian()) {
         Monitor1->setItalian(true);
         SBRicevi->setText(QStringLiteral("RICEZIONE DATI"));
-        LRicCorso->setText(QStringLiteral("Ricezione in corso\rpremere \"ESC\" per STOP"));
+        LRicCorso->setText(QStringLiteral("Ricezione in corso\npremere \"ESC\" per STOP"));
     }
     if (viewerMode()) {
         PanelRicevi->hide();

@@ -17,8 +17,7 @@ void TAnalisiBarre::BSetupClick() {
 }
 
 void TAnalisiBarre::Monitor1Click() {
-    auto* monitor = qobject_cast<hub::TMonitor*>(Monitor1);
-    if (!monitor) return;
+    hub::TMonitor* monitor = Monitor1;
     // NomeArch holds the recording in use: the file being written during an
     // acquisition, the file loaded otherwise; empty when there is none. The
     // list is always read from that file, never from memory.

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -75,11 +76,31 @@ void scheduleScreenshot(TAnalisiBarre* w, const QString& path) {
     });
 }
 
+const char kUsage[] =
+    "Usage: hubmonitor [FILE.dat]\n"
+    "       hubmonitor --port DEVICE [--record NAME | --no-record]\n"
+    "\n"
+    "The live monitor of an infrared perimeter-protection hub.\n"
+    "\n"
+    "  (no argument)        open the main window; \"RECEIVE DATA\" starts an acquisition\n"
+    "  FILE.dat             open the recording FILE.dat in viewer mode\n"
+    "  --port DEVICE        start acquiring from DEVICE at once (ttyUSB0 means /dev/ttyUSB0)\n"
+    "  --record NAME        record to NAME__PORT-DEVICE.dat\n"
+    "  --no-record          acquire without recording\n"
+    "  --help, -h           show this text and exit\n"
+    "\n"
+    "SIGINT and SIGTERM end a running acquisition cleanly (end record written) and quit.\n";
+
 } // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
+    // Before the application object: --help must work without a display.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     // The title the desktop shows for the application; the window has its own.
     QApplication::setApplicationName(QLatin1String(hub::kApplicationTitle));

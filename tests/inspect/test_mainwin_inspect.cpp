@@ -37,13 +37,7 @@ TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
 }
 
 namespace {
-// The main window's monitor as the change list sees it.
-hub::TMonitor* useMonitor(TAnalisiBarre& w) {
-    if (auto* m = qobject_cast<hub::TMonitor*>(w.Monitor1)) return m;
-    auto* m = new hub::TMonitor(w.PanelFlag);
-    w.Monitor1 = m;
-    return m;
-}
+hub::TMonitor* useMonitor(TAnalisiBarre& w) { return w.Monitor1; }
 } // namespace
 
 TEST(MainWindowChangeList, ClickCodesAreClearedWhenTheListCloses) {
@@ -92,5 +86,34 @@ TEST(MainWindowChangeList, ClickCodesAreClearedWhenTheListCloses) {
         }
     }
     EXPECT_TRUE(writer.isOpen());
+    DialogSeam::clear();
+}
+
+TEST(MainWindowChangeList, ClickingALedOpensTheListEachTime) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rec.dat");
+    DataFileWriter writer;
+    ASSERT_TRUE(writer.create(path));
+    ASSERT_TRUE(writer.writeStartEnd(46000.5));
+    writer.close();
+
+    DialogSeam::clear();
+    TAnalisiBarre w;
+    hub::TMonitor* mon = w.Monitor1;
+    w.NomeArch->setText(path);
+    // Barrier 4 and its Tamp. LED as the settings would show them.
+    mon->model().barrier(4).visible = true;
+    mon->model().led(4, 10).visible = true;
+    mon->refresh();
+    const Geometry g = mon->model().ledRect(4, 10);
+    const QPoint centre(g.left + g.width / 2, g.top + g.height / 2);
+    for (int click = 1; click <= 2; ++click) {
+        DialogSeam::push("change-list", QDialog::Accepted);
+        QTest::mouseClick(mon, Qt::LeftButton, {}, centre);
+        EXPECT_EQ(DialogSeam::pending(), 0) << "click " << click;
+        // Cleared on close, so a click on the background now finds no element.
+        EXPECT_EQ(mon->model().clickBarra, "") << "click " << click;
+        EXPECT_EQ(mon->model().clickLed, "") << "click " << click;
+    }
     DialogSeam::clear();
 }

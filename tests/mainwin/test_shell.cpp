@@ -4,6 +4,7 @@
 #include "monitor/datafile.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -50,8 +51,17 @@ TEST_F(Shell, ItalianStartTranslatesTheReceiveTexts) {
     w.NomeArch->setText(QString());
     w.show();
     EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RICEZIONE DATI"));
-    EXPECT_TRUE(w.LRicCorso->text().startsWith(QLatin1String("Ricezione in corso")));
-    EXPECT_TRUE(w.LRicCorso->text().endsWith(QLatin1String("premere \"ESC\" per STOP")));
+    // Two lines, broken where the caption has its line break.
+    EXPECT_EQ(w.LRicCorso->text().split(QLatin1Char('\n')),
+              (QStringList{"Ricezione in corso", "premere \"ESC\" per STOP"}));
+    // The acquiring look, for a look at the two-line caption.
+    w.SBRicevi->hide();
+    w.LRicCorso->show();
+    QString dir = qEnvironmentVariable("HUB_BUILD_DIR");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(dir + QStringLiteral("/screens"));
+        EXPECT_TRUE(w.PanelRicevi->grab().save(dir + QStringLiteral("/screens/mainwin-receiving-it.png")));
+    }
 }
 
 TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
@@ -126,4 +136,39 @@ TEST_F(Shell, CloseIsRefusedWhileAcquiringAndTheAnswerIsNo) {
     EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
     w.connected = false; // let the window go
     EXPECT_TRUE(w.close());
+}
+
+// With the link's stop behind FermaRic: what the answer to the question does
+// to ESC and to closing the window.
+TEST_F(Shell, AnswersDecideWhetherEscAndCloseStop) {
+    struct Case {
+        const char* answer;
+        bool stops;
+    } cases[] = {{"NO", false}, {"SI", true}, {"KO", true}};
+    for (const auto& c : cases) {
+        for (const char* how : {"esc", "close"}) {
+            TAnalisiBarre w;
+            w.NomeArch->setText(QString());
+            w.show();
+            w.connected = true; // as while an acquisition runs (no port behind it here)
+            DialogSeam::push(QStringLiteral("stop"), QLatin1String(c.answer));
+            DialogSeam::push(QStringLiteral("error"), QString()); // in case closing reports
+            bool closed = false;
+            if (QLatin1String(how) == QLatin1String("esc"))
+                QTest::keyClick(w.SBEXIT, Qt::Key_Escape);
+            else
+                closed = w.close();
+            const std::string at = std::string(c.answer) + " / " + how;
+            EXPECT_EQ(w.LOK->text(), QLatin1String(c.answer)) << at;
+            EXPECT_EQ(w.acquisitionRunning(), !c.stops) << at;
+            if (QLatin1String(how) == QLatin1String("close")) {
+                EXPECT_EQ(closed, c.stops) << at;
+                EXPECT_EQ(w.isVisible(), !c.stops) << at;
+            } else {
+                EXPECT_TRUE(w.isVisible()) << at; // ESC stops, it does not close
+            }
+            w.connected = false;
+            DialogSeam::clear();
+        }
+    }
 }
