@@ -1,6 +1,6 @@
 #include "monitor/replay.h"
 
-#include "monitor/ricevidati.h"
+#include "monitor/recordapply.h"
 #include "monitor/settings/settingsdecoders.h"
 
 namespace hub {
@@ -14,7 +14,13 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
     std::uint8_t type = 0;
     double time = 0.0;
 
+    // RiceviDati record by record, with the head blink in closed form; the
+    // heads are settled whenever anyone may look at the model.
+    recordapply::HeadClock heads(m_, hub_, compact);
+    const auto onBeams = [&heads](int b, unsigned counted) { heads.beams(b, counted); };
+
     const auto stopIdle = [&](StopReason r, qint64 at) {
+        heads.settle();
         out.reason = r;
         out.stopOffset = at;
         out.idleReset = true;
@@ -44,8 +50,10 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 out.stopOffset = at;
                 break;
             }
-            RiceviDati(m_, hub_, hub_.current, false, false, compact);
+            heads.tick();
+            recordapply::applyLeds(m_, hub_, hub_.current, onBeams);
             if (++out.counter == nextProgress) {
+                heads.settle();
                 if (progress) progress(out.counter);
                 nextProgress += progressEvery;
             }
@@ -58,6 +66,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 out.stopOffset = at;
                 break;
             }
+            heads.settle();
             // The window buffers get the block as read; the decoders see a copy.
             if (isSwHub(kind)) {
                 std::array<std::uint8_t, kSwBlockSize> sw{};
@@ -78,6 +87,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
             break;
         }
     }
+    heads.settle();
     if (progress) progress(out.counter);
     file_.close();
     return out;

@@ -259,3 +259,107 @@ TEST(RecordFile, ReadsARecordingThatGrowsWhileOpen) {
     EXPECT_EQ(got, n);
     EXPECT_EQ(f.offset(), 9 + 21 * n);
 }
+
+// The replay steps the head blink in closed form and settles it whenever the
+// model may be looked at: at every progress call the model, heads and
+// countdowns included, must be what applying the records one by one gives.
+TEST(Replay, HeadsAndLedsMatchLiveAtEveryProgressCall) {
+    struct Case {
+        const char* name;
+        bool compact;
+        std::int64_t every; // progress interval
+        std::uint8_t speed; // TC speed byte of the first block (blink count 20, 40, 60)
+        int changeOdds;     // 1 in changeOdds records changes nothing
+    };
+    const Case cases[] = {
+        {"every record", false, 1, 0, 4},
+        {"odd interval, slow blink", false, 37, 2, 3},
+        {"long interval, busy record", false, 1000, 1, 50},
+        {"compact", true, 29, 0, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The recording: start, TC block, state records with an SW block and
+        // another TC block in between, end.
+        std::array<std::uint8_t, kTcBlockSize> tc{};
+        tc[0] = 0xFF;
+        tc[38] = tc[39] = tc[40] = tc[41] = 1;
+        tc[43] = c.speed;
+        std::array<std::uint8_t, kTcBlockSize> tc2 = tc;
+        tc2[43] = 1;
+        tc2[40] = 0; // couple C leaves: its barriers hide, their bytes go on changing
+        struct Event {
+            int settings; // 0 state, 1 TC, 2 SW, 3 second TC
+            StateRecord s;
+        };
+        std::vector<Event> events{{1, {}}};
+        std::mt19937 rng(77);
+        StateRecord cur{};
+        for (int i = 0; i < 3000; ++i) {
+            if (i == 1000) events.push_back({2, {}});
+            if (i == 2000) events.push_back({3, {}});
+            if (rng() % c.changeOdds != 0) {
+                const unsigned k = rng() % 12;
+                if (rng() % 8 == 0)
+                    cur[k] = static_cast<std::uint8_t>(rng());
+                else
+                    cur[k] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+            }
+            events.push_back({0, cur});
+        }
+        std::vector<std::vector<std::uint8_t>> recs{rectest::startEnd(1)};
+        for (const Event& e : events) {
+            if (e.settings == 0) recs.push_back(rectest::state(1, e.s));
+            else if (e.settings == 2) recs.push_back(rectest::settings(1, 0x41, kSw.data()));
+            else recs.push_back(rectest::settings(1, 0x03, (e.settings == 1 ? tc : tc2).data()));
+        }
+        recs.push_back(rectest::startEnd(2));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("f.dat");
+        rectest::writeFile(path, recs);
+
+        MonitorModel live;
+        HubState liveHub;
+        rectest::resetModel(live, liveHub, true, c.compact);
+        size_t next = 0;
+        std::int64_t applied = 0;
+        const auto liveUpTo = [&](std::int64_t n) {
+            while (applied < n && next < events.size()) {
+                const Event& e = events[next++];
+                if (e.settings == 0) {
+                    RiceviDati(live, liveHub, e.s, false, false, c.compact);
+                    ++applied;
+                } else if (e.settings == 2) {
+                    RiceviSet_SW(live, liveHub, 0x41, kSw, c.compact);
+                } else {
+                    RiceviSet_TC(live, liveHub, 0x03, e.settings == 1 ? tc : tc2, c.compact,
+                                 nullptr);
+                }
+            }
+        };
+
+        MonitorModel m;
+        HubState hub;
+        rectest::resetModel(m, hub, true, c.compact);
+        Replayer rp(m, hub);
+        ASSERT_TRUE(rp.open(path));
+        int calls = 0;
+        bool blinked = false;
+        const auto out = rp.run(
+            c.compact, {},
+            [&](std::int64_t n) {
+                ++calls;
+                liveUpTo(n);
+                ASSERT_EQ(rectest::modelDifference(live, m), "") << "after " << n;
+                ASSERT_EQ(hub.blink, liveHub.blink) << "after " << n;
+                for (const ShapeModel& head : m.caps) blinked |= head.brush == colour::Black;
+            },
+            c.every);
+        EXPECT_EQ(out.counter, 3000);
+        EXPECT_EQ(out.reason, StopReason::EndRecord);
+        EXPECT_EQ(calls, 3000 / c.every + 1);
+        EXPECT_EQ(rectest::modelDifference(live, m), "");
+        EXPECT_EQ(hub.blink, liveHub.blink);
+        EXPECT_EQ(blinked, !c.compact); // the heads did blink, except in "Compact"
+    }
+}
