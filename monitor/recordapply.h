@@ -227,17 +227,16 @@ public:
 
     // One more state record: call before applying it.
     void tick() { ++now_; }
-    // onBeams of applyLeds: barrier b's beams changed in the current record.
-    // Arithmetic rather than branches: counted and the countdowns are as
-    // random as the records.
+    // onBeams of applyLeds: barrier b's beams changed in the current record;
+    // only an interruption changes the course of its head.
     void beams(int b, unsigned counted) {
+        if (!counted) return;
         int& blink = hub_.blink[b];
         Rgb& brush = m_.caps[b].brush;
         std::int64_t c = blink;
         Rgb w = brush;
         advance(c, w, now_ - 1 - at_[b]);
-        c ^= (c ^ hub_.stream.blinkCount) & -std::int64_t(counted & 1u); // restart
-        // This record's step.
+        c = hub_.stream.blinkCount; // restart, then this record's step
         const std::int64_t live = running_ & (c > 0);
         w = colour::Gray & (Rgb(live & (w == colour::Gray)) - 1u);
         c -= live;
