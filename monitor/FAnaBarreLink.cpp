@@ -161,9 +161,9 @@ void TAnalisiBarre::SBRiceviClick() {
         d.Memor->setChecked(recordingFlag);
         d.MemorClick();
     }
-    QStringList ports;
-    if (!hub::TComPort::EnumPorts(ports)) ports << QLatin1String(kNoPorts);
-    d.ElPorte->addItems(ports);
+    d.ElPorte->setNoPortText(QLatin1String(kNoPorts));
+    d.ElPorte->relist();
+    const QStringList ports = d.ElPorte->entries();
     a.comm.PortName = hub.lastPort;
     const int at = a.comm.PortIndex(ports);
     d.ElPorte->setCurrentText(at >= 0 ? ports.at(at) : QString());

@@ -171,3 +171,57 @@ TEST(RiceviDatiReference, BarrierShownAgainRepaintsWhatChangedWhileHidden) {
     EXPECT_EQ(m.led(1, 1).lens, colour::Green);
     EXPECT_EQ(m.led(1, 2).lens, colour::Lime);
 }
+
+// Records that change several bytes at once (beams and status of one couple
+// together, several couples), unchanged records, and other blink counts: the
+// bytes are visited one by one and the countdowns restart at the end.
+TEST(RiceviDatiReference, SeveralBytesAtOnceAndOtherBlinkCounts) {
+    struct Case {
+        const char* name;
+        int maxBytes;   // bytes changed per record: 0..maxBytes
+        int blinkCount; // BlinkCount of the stream
+        bool hidden;    // a block showing only some couples first
+    };
+    const Case cases[] = {
+        {"one couple at a time", 3, 20, false},
+        {"the whole record", 12, 20, false},
+        {"countdown of one", 4, 1, false},
+        {"countdown of zero", 4, 0, false},
+        {"odd countdown, hidden couples", 6, 7, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::mt19937 rng(99);
+        MonitorModel fast, plain;
+        HubState fh, ph;
+        rectest::allInstalled(fast, fh);
+        rectest::allInstalled(plain, ph);
+        if (c.hidden) {
+            rectest::resetModel(fast, fh, true, false);
+            rectest::resetModel(plain, ph, true, false);
+            std::array<std::uint8_t, kTcBlockSize> tc{};
+            tc[0] = 0x5A;
+            tc[14] = 0x24;
+            tc[39] = 1;
+            RiceviSet_TC(fast, fh, 0x00, tc, false, nullptr);
+            RiceviSet_TC(plain, ph, 0x00, tc, false, nullptr);
+        }
+        fh.stream.blinkCount = ph.stream.blinkCount = c.blinkCount;
+        StateRecord cur{};
+        bool compact = false;
+        for (int i = 0; i < 5000; ++i) {
+            if (rng() % 500 == 0) compact = !compact;
+            const int bytes = static_cast<int>(rng() % (c.maxBytes + 1));
+            for (int k = 0; k < bytes; ++k) {
+                const unsigned at = rng() % 12;
+                cur[at] = rng() % 2 ? static_cast<std::uint8_t>(rng())
+                                    : static_cast<std::uint8_t>(cur[at] ^ (1u << (rng() % 8)));
+            }
+            const bool a = RiceviDati(fast, fh, cur, true, true, compact);
+            const bool b = reference(plain, ph, cur, true, true, compact);
+            ASSERT_EQ(a, b) << "record " << i;
+            ASSERT_EQ(rectest::modelDifference(plain, fast), "") << "record " << i;
+            ASSERT_EQ(fh.blink, ph.blink) << "record " << i;
+        }
+    }
+}

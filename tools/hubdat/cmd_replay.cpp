@@ -119,7 +119,7 @@ int run(const QStringList& args) {
     return std::fflush(stdout) == 0 ? kOk : kFileError;
 }
 
-const Register reg({"replay", "replay FILE.dat [--json]", kHelp, run});
+const Register reg({"replay", "replay FILE.dat [--json]", kHelp, run, /*needsGui=*/false});
 
 } // namespace
 } // namespace hubdat
