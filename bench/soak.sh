@@ -90,7 +90,14 @@ info="$("$bin/tools/hubdat/hubdat" info "$rec")"
 echo "$info"
 grep -q '^end record: present' <<<"$info" ||
     { echo "soak: FAILED: the recording does not end with its end record" >&2; exit 1; }
-echo "soak: recording $rec replays completely"
+# Replayed whole: every state record of the file applied.
+states="$(sed -n 's/.* \([0-9]*\) state (type 2).*/\1/p' <<<"$info")"
+replayed="$("$bin/tools/hubdat/hubdat" replay "$rec" --json | sed -n 's/.*"counter": *\([0-9]*\).*/\1/p')"
+if [ -z "$states" ] || [ "$replayed" != "$states" ]; then
+    echo "soak: FAILED: replay applied ${replayed:-?} of ${states:-?} state records" >&2
+    exit 1
+fi
+echo "soak: recording $rec replays completely ($replayed state records)"
 # Every reconnect writes a settings record: one for the start and one for each
 # time the hub came back.
 settings="$(sed -n 's/.* \([0-9]*\) settings (type 1).*/\1/p' <<<"$info")"

@@ -1,6 +1,5 @@
 #include "hubtest/FPort.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -34,7 +33,7 @@ TPort::TPort(QWidget* parent)
     LPorta->setGeometry(40, 56, 200, 22);
     LPorta->setFont(arial(16));
 
-    ElPorte = new QComboBox(this);
+    ElPorte = new PortComboBox(this);
     ElPorte->setObjectName(QStringLiteral("ElPorte"));
     ElPorte->setEditable(true);
     // Typed names are taken as they are, not added to the list.

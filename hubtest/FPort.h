@@ -1,8 +1,9 @@
 #pragma once
 // TPort: the port dialog, also used as hubtest's message box.
+#include "common/PortComboBox.h"
+
 #include <QDialog>
 
-class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -17,7 +18,7 @@ public:
 
     QLabel* LMessage;
     QLabel* LPorta;
-    QComboBox* ElPorte;
+    PortComboBox* ElPorte;
     QPushButton* Button1;
     QPushButton* Button2;
 };

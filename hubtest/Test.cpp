@@ -468,9 +468,14 @@ void TFTest::FermaRic(bool show) {
 bool TFTest::ChiediPorta() {
     TPort d(this);
     d.LMessage->hide();
-    QStringList ports = port_.enumPorts();
-    if (ports.isEmpty()) ports << NoPort;
-    d.ElPorte->addItems(ports);
+    d.ElPorte->setLister([this] {
+        QList<PortInfo> ports;
+        for (const QString& name : port_.enumPorts()) ports.append(PortInfo{name, port_.portDescription(name)});
+        return ports;
+    });
+    d.ElPorte->setNoPortText(NoPort);
+    d.ElPorte->relist();
+    const QStringList ports = d.ElPorte->entries();
     int index = -1;
     for (int i = 0; i < ports.size(); ++i)
         if (ports[i].compare(port_.portName(), Qt::CaseInsensitive) == 0) index = i;

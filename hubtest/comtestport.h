@@ -13,6 +13,7 @@ public:
     bool connected() const override { return _comm.Connected(); }
     QString portName() const override { return _comm.PortName; }
     QStringList enumPorts() override;
+    QString portDescription(const QString& name) override { return TComPort::portDescription(name); }
     Line& line() override { return _comm; }
 
     TComPort _comm;

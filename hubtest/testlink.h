@@ -39,6 +39,8 @@ public:
     virtual QString portName() const = 0;
     // The machine's serial ports; empty when there are none.
     virtual QStringList enumPorts() = 0;
+    // What is known of the device behind a port, for the port list's tool tips.
+    virtual QString portDescription(const QString& /*name*/) { return {}; }
     virtual Line& line() = 0;
 };
 

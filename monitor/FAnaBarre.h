@@ -130,6 +130,12 @@ public:
     std::optional<RiceviPreset> riceviPreset;
     // SIGTERM / SIGINT: ends a running acquisition without asking.
     void stopWithoutAsking();
+    // Unattended running (set by the --port start): a device that vanishes,
+    // or is missing at the start, does not end the acquisition; the recording
+    // stays open and the same device is reopened every 2 s (TimerReopen).
+    bool reopenOnDeviceLoss = false;
+    QTimer* TimerReopen = nullptr; // made with the link
+    void TimerReopenTimer();
     struct LinkArea;
     LinkArea* linkArea_ = nullptr;
     LinkArea& linkArea();

@@ -80,7 +80,10 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
     }
     QElapsedTimer sincePaint;
     void recordingFailed(const QString& error) override {
-        hub::showError(w, QStringLiteral("Recording: ") + error);
+        if (w->reopenOnDeviceLoss) // unattended: a message box would wait for nobody
+            std::fprintf(stderr, "hubmonitor: Recording: %s\n", qPrintable(error));
+        else
+            hub::showError(w, QStringLiteral("Recording: ") + error);
     }
 
     TAnalisiBarre* w;
@@ -91,7 +94,12 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
 };
 
 TAnalisiBarre::LinkArea& TAnalisiBarre::linkArea() {
-    if (!linkArea_) linkArea_ = new LinkArea(this);
+    if (!linkArea_) {
+        linkArea_ = new LinkArea(this);
+        TimerReopen = new QTimer(this);
+        TimerReopen->setObjectName(QStringLiteral("TimerReopen"));
+        connect(TimerReopen, &QTimer::timeout, this, &TAnalisiBarre::TimerReopenTimer);
+    }
     return *linkArea_;
 }
 
@@ -108,6 +116,7 @@ void TAnalisiBarre::syncLink() {
     };
     mirror(TimerComSet, l.timerSet());
     mirror(TimerComDati, l.timerDati());
+    mirror(TimerReopen, l.timerReopen());
     LNoData->setVisible(l.noData());
     setCaption(LBuffer, QString::number(l.buffer()));
     setCaption(LCounter, QString::number(l.counter()));
@@ -121,6 +130,15 @@ void TAnalisiBarre::runLink(const std::function<void()>& step) {
         step();
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());
+    }
+    if (!error.isEmpty() && reopenOnDeviceLoss && connected) {
+        // Nobody is there to answer a message: say it on stderr and keep the
+        // acquisition going until the device is back.
+        std::fprintf(stderr, "hubmonitor: %s; reopening %s every 2 s\n", qPrintable(error),
+                     qPrintable(a.comm.PortName));
+        a.link.deviceLost([&] { a.comm.Close(); });
+        syncLink();
+        return;
     }
     syncLink();
     // A failing device ends the operation in progress; the error is shown once
@@ -143,9 +161,9 @@ void TAnalisiBarre::SBRiceviClick() {
         d.Memor->setChecked(recordingFlag);
         d.MemorClick();
     }
-    QStringList ports;
-    if (!hub::TComPort::EnumPorts(ports)) ports << QLatin1String(kNoPorts);
-    d.ElPorte->addItems(ports);
+    d.ElPorte->setNoPortText(QLatin1String(kNoPorts));
+    d.ElPorte->relist();
+    const QStringList ports = d.ElPorte->entries();
     a.comm.PortName = hub.lastPort;
     const int at = a.comm.PortIndex(ports);
     d.ElPorte->setCurrentText(at >= 0 ? ports.at(at) : QString());
@@ -154,6 +172,7 @@ void TAnalisiBarre::SBRiceviClick() {
                                                        now.time().minute(), now.time().second()));
 
     if (riceviPreset) {
+        reopenOnDeviceLoss = true;
         const RiceviPreset p = *riceviPreset;
         riceviPreset.reset();
         d.ElPorte->setCurrentText(p.port);
@@ -188,11 +207,18 @@ void TAnalisiBarre::SBRiceviClick() {
     if (hub.lastPort.isEmpty() || !ok) return;
 
     a.comm.PortName = hub.lastPort;
+    bool missing = false;
     try {
         a.comm.Open();
     } catch (const std::exception& e) {
-        hub::showError(this, QString::fromLocal8Bit(e.what()));
-        return;
+        if (!reopenOnDeviceLoss) {
+            hub::showError(this, QString::fromLocal8Bit(e.what()));
+            return;
+        }
+        // Unattended: the adapter may not be there yet (a guard post booting).
+        std::fprintf(stderr, "hubmonitor: %s; reopening %s every 2 s\n", e.what(),
+                     qPrintable(hub.lastPort));
+        missing = true;
     }
     connected = true;
     a.deviceErrorShown = false;
@@ -220,6 +246,11 @@ void TAnalisiBarre::SBRiceviClick() {
         TextNomeArch->show();
         SBClear->hide(); // no LED reset while recording
         recording = &a.writer;
+    }
+    if (missing) {
+        a.link.beginWithoutDevice(recording);
+        syncLink();
+        return;
     }
     runLink([&] { a.link.beginAcquisition(recording); });
 }
@@ -267,6 +298,18 @@ void TAnalisiBarre::stopWithoutAsking() {
 void TAnalisiBarre::TimerComSetTimer() {
     TimerComSet->stop();
     runLink([this] { linkArea().link.TimerComSetTimer(); });
+}
+
+void TAnalisiBarre::TimerReopenTimer() {
+    TimerReopen->stop();
+    LinkArea& a = linkArea();
+    runLink([&a] {
+        if (a.link.TimerReopenTimer([&a] { a.comm.Open(); }))
+            std::fprintf(stderr, "hubmonitor: %s reopened\n", qPrintable(a.comm.PortName));
+        else if (a.link.reopenFailures() == 1) // once an outage, not every 2 s
+            std::fprintf(stderr, "hubmonitor: cannot reopen %s yet: %s\n", qPrintable(a.comm.PortName),
+                         qPrintable(a.link.reopenError()));
+    });
 }
 
 void TAnalisiBarre::TimerComDatiTimer() {

@@ -1,7 +1,6 @@
 #include "monitor/FRicevi.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,7 +17,7 @@ TRicevi::TRicevi(QWidget* parent) : QDialog(parent) {
     LPorta = new QLabel(QStringLiteral("Serial Port"), this);
     LPorta->setObjectName(QStringLiteral("LPorta"));
     LPorta->setGeometry(40, 30, 200, 24);
-    ElPorte = new QComboBox(this);
+    ElPorte = new hub::PortComboBox(this);
     ElPorte->setObjectName(QStringLiteral("ElPorte"));
     ElPorte->setEditable(true);
     ElPorte->setInsertPolicy(QComboBox::NoInsert);

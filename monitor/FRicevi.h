@@ -2,10 +2,11 @@
 // TRicevi: the acquisition dialog ("RECORDING"): the serial port (the list can
 // be edited, so a device path can be typed), whether to record, and the file
 // name. OK is read by the caller from Button1's caption ("__").
+#include "common/PortComboBox.h"
+
 #include <QDialog>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,7 +17,7 @@ public:
     explicit TRicevi(QWidget* parent = nullptr);
 
     QLabel* LPorta = nullptr;
-    QComboBox* ElPorte = nullptr;
+    hub::PortComboBox* ElPorte = nullptr;
     QCheckBox* Memor = nullptr;
     QLabel* Label2 = nullptr;
     QLineEdit* NomeArchivio = nullptr;

@@ -122,6 +122,8 @@ void HubLink::beginAcquisition(DataFileWriter* recording) {
     if (recording_ && !recording_->writeStartEnd(timeStamp())) writeFailed();
     set_ = {false, kConnectFirstMs};
     dati_ = {false, kDataMs};
+    reopen_ = {false, kReopenMs};
+    gone_ = false;
     InviaStop();
     counter_ = 0;
     maxBuffer_ = 0;
@@ -139,9 +141,12 @@ QString HubLink::endAcquisition(const std::function<void()>& closePort) {
         }
     };
     // A vanished device fails these; the port and the file are closed anyway.
-    attempt([&] { InviaStop(); });
-    attempt([&] { line_.purgeOut(); });
-    attempt([&] { line_.purgeIn(); });
+    // A device already given up on has no port open to silence.
+    if (!gone_) {
+        attempt([&] { InviaStop(); });
+        attempt([&] { line_.purgeOut(); });
+        attempt([&] { line_.purgeIn(); });
+    }
     attempt(closePort);
     if (recording_) {
         if (recording_->isOpen()) {
@@ -152,11 +157,56 @@ QString HubLink::endAcquisition(const std::function<void()>& closePort) {
     }
     set_.enabled = false;
     dati_.enabled = false;
+    reopen_.enabled = false;
+    gone_ = false;
     noData_ = false;
     heartbeat_ = kHeartbeatLight;
     counter_ = 0;
     buffer_ = 0;
     return error;
+}
+
+void HubLink::deviceLost(const std::function<void()>& closePort) {
+    set_.enabled = false;
+    dati_.enabled = false;
+    gone_ = true;
+    noData_ = true;
+    reopenFailures_ = 0;
+    buffer_ = 0;
+    try {
+        closePort();
+    } catch (const std::exception&) {
+        // The device is gone: closing it can only fail the same way.
+    }
+    reopen_ = {true, kReopenMs};
+}
+
+void HubLink::beginWithoutDevice(DataFileWriter* recording) {
+    recording_ = recording;
+    writeErrorShown_ = false;
+    if (recording_ && !recording_->writeStartEnd(timeStamp())) writeFailed();
+    counter_ = 0;
+    maxBuffer_ = 0;
+    deviceLost([] {});
+}
+
+bool HubLink::TimerReopenTimer(const std::function<void()>& openPort) {
+    reopen_.enabled = false;
+    if (!gone_) return true;
+    try {
+        openPort();
+    } catch (const std::exception& e) {
+        reopenError_ = QString::fromLocal8Bit(e.what());
+        ++reopenFailures_;
+        reopen_.enabled = true;
+        return false;
+    }
+    gone_ = false;
+    reopenError_.clear();
+    // As at the start: whatever the device held is stale; then the settings.
+    set_ = {true, kConnectFirstMs};
+    InviaStop();
+    return true;
 }
 
 void HubLink::writeFailed() {

@@ -53,6 +53,7 @@ public:
     static constexpr int kConnectFirstMs = 1000;
     static constexpr int kConnectRetryMs = 2000;
     static constexpr int kDataMs = 1;
+    static constexpr int kReopenMs = 2000;
     static constexpr std::uint32_t kHeartbeatDark = 0x808080;
     static constexpr std::uint32_t kHeartbeatLight = 0xC0C0C0;
 
@@ -73,6 +74,26 @@ public:
     // resets the labels. Device errors do not stop it: the first one is
     // returned (empty when none), everything else still runs.
     QString endAcquisition(const std::function<void()>& closePort);
+
+    // Unattended running: a device error (adapter pulled, cable cut) does not
+    // end the acquisition. deviceLost closes the port (closePort; its own
+    // errors are ignored), keeps the recording open, shows "NO DATA" and arms
+    // the reopen timer. TimerReopenTimer tries openPort: on failure the timer
+    // runs again in 2 s; on success the hub is silenced and the connect timer
+    // armed, so the settings are asked (and recorded) as after any reconnect.
+    // Returns true when the port is open again. Errors silencing the reopened
+    // device propagate, as from the other timers.
+    void deviceLost(const std::function<void()>& closePort);
+    bool TimerReopenTimer(const std::function<void()>& openPort);
+    // beginAcquisition for a device that could not be opened: the start
+    // record is written and the reopen timer armed.
+    void beginWithoutDevice(DataFileWriter* recording);
+    const LinkTimer& timerReopen() const { return reopen_; }
+    bool deviceGone() const { return gone_; }
+    // Why the last reopening failed (the open error's message).
+    const QString& reopenError() const { return reopenError_; }
+    // Failed reopenings since the device was lost.
+    int reopenFailures() const { return reopenFailures_; }
 
     // Timers (the window mirrors these onto its QTimers).
     const LinkTimer& timerSet() const { return set_; }
@@ -101,6 +122,10 @@ private:
     bool writeErrorShown_ = false;
     LinkTimer set_{false, kConnectFirstMs};
     LinkTimer dati_{false, kDataMs};
+    LinkTimer reopen_{false, kReopenMs};
+    bool gone_ = false;
+    QString reopenError_;
+    int reopenFailures_ = 0;
     bool noData_ = false;
     int buffer_ = 0;
     int maxBuffer_ = 0;

@@ -89,6 +89,9 @@ const char kUsage[] =
     "  --no-record          acquire without recording\n"
     "  --help, -h           show this text and exit\n"
     "\n"
+    "With --port the acquisition outlives its device: when the device vanishes (or is\n"
+    "missing at the start) the recording stays open, the window shows NO DATA and the\n"
+    "same device is reopened every 2 s; messages go to stderr.\n"
     "SIGINT and SIGTERM end a running acquisition cleanly (end record written) and quit.\n";
 
 } // namespace

@@ -77,6 +77,12 @@ std::uint32_t eventMask(TEvents events);
 
 class TComPort;
 
+// A port of the list with what is known of the device behind it.
+struct PortInfo {
+    QString name;
+    QString description; // empty when nothing is known
+};
+
 // Waits for line events while the port is open and has them dispatched on the
 // main thread, waiting for each dispatch to finish.
 class TComThread {
@@ -170,6 +176,15 @@ public:
     // Appends the machine's serial ports and the running simulated hubs.
     static bool EnumPorts(QStringList& list);
     int PortIndex(const QStringList& list) const;
+    // EnumPorts, each port with its portDescription.
+    static bool EnumPortInfos(QList<PortInfo>& list);
+    // What a person needs to tell the ports apart: a USB adapter's product,
+    // maker and serial number; the driver of other hardware; a simulated hub.
+    // Empty when nothing is known. The second form reads the given tty class
+    // folder and simulated-hub folder instead of the machine's.
+    static QString portDescription(const QString& portName);
+    static QString portDescription(const QString& portName, const QString& sysClassTty,
+                                   const QString& simDir);
 
     int handle() const { return fd_; }
 

@@ -62,6 +62,10 @@ public:
     bool connected() const override { return isOpen; }
     QString portName() const override { return name; }
     QStringList enumPorts() override { return ports; }
+    QString portDescription(const QString& n) override {
+        const auto it = descriptions.find(n);
+        return it == descriptions.end() ? QString() : it->second;
+    }
     hub::Line& line() override { return *this; }
 
     // Line.
@@ -114,6 +118,7 @@ public:
     std::vector<std::uint8_t> written;
     std::vector<std::chrono::milliseconds> writeTimes;
     QStringList ports;
+    std::map<QString, QString> descriptions;
     QString name;
     bool isOpen = false, failOpen = false, failWrite = false;
     int opens = 0, closes = 0, reads = 0, waits = 0, purgesIn = 0, purgesOut = 0;

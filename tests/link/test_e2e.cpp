@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -28,8 +29,8 @@ QString buildDir() { return qEnvironmentVariable("HUB_BUILD_DIR"); }
 struct Sim {
     QProcess proc;
     QString link, log;
-    Sim(const QTemporaryDir& dir, QStringList args) {
-        log = dir.filePath("sim.log");
+    Sim(const QTemporaryDir& dir, QStringList args, const QString& logName = "sim.log") {
+        log = dir.filePath(logName);
         args << "--link" << dir.filePath("hub") << "--log" << log;
         proc.start(buildDir() + "/tools/hubsim/hubsim", args);
         if (proc.waitForReadyRead(5000)) link = QString::fromLocal8Bit(proc.readLine()).trimmed();
@@ -293,6 +294,75 @@ TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
     sim.proc.terminate();
     EXPECT_TRUE(sim.proc.waitForFinished(3000));
     EXPECT_FALSE(QFileInfo(sim.link).isSymLink());
+}
+
+TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
+    QTemporaryDir dir;
+    Sim first(dir, {"--vanish-after", "25", "--event-every", "2"});
+    ASSERT_FALSE(first.link.isEmpty());
+    const QString link = first.link;
+    QProcess mon;
+    mon.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    mon.setProcessEnvironment(env);
+    mon.start(buildDir() + "/monitor/hubmonitor", {"--port", link, "--record", "guard"});
+    ASSERT_TRUE(mon.waitForStarted(5000));
+    QByteArray err;
+    auto waitFor = [&](const char* text, int ms) {
+        for (int i = 0; i < ms / 100 && !err.contains(text); ++i) {
+            mon.waitForReadyRead(100);
+            err += mon.readAllStandardError();
+        }
+        return err.contains(text);
+    };
+    // The device goes away (the link too) and the program keeps trying.
+    ASSERT_TRUE(waitFor("reopening", 20000)) << err.toStdString();
+    for (int i = 0; i < 50 && QFileInfo::exists(link); ++i) std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(QFileInfo::exists(link));
+    std::this_thread::sleep_for(2500ms); // at least one reopening fails
+    EXPECT_EQ(mon.state(), QProcess::Running);
+    // The same device comes back (a new pty under the same name).
+    Sim second(dir, {"--event-every", "2", "--seed", "7"}, "sim2.log");
+    ASSERT_EQ(second.link, link);
+    ASSERT_TRUE(waitFor("reopened", 6000)) << err.toStdString();
+    std::this_thread::sleep_for(3000ms);
+    ::kill(static_cast<pid_t>(mon.processId()), SIGTERM);
+    ASSERT_TRUE(mon.waitForFinished(6000));
+    EXPECT_EQ(mon.exitCode(), 0);
+    err += mon.readAllStandardError();
+    EXPECT_TRUE(err.contains("Unable to open com port: 2")) << err.toStdString();
+
+    // One file: start, the first hub's changes, a new settings record, the
+    // second hub's changes, end; and it replays whole.
+    const QString file = dir.filePath("guard__PORT-hub.dat");
+    const FileRecords f = readBack(file);
+    EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
+    EXPECT_EQ(f.settings.size(), 2u);
+    hub::DataFileReader r;
+    ASSERT_TRUE(r.open(file));
+    double start;
+    ASSERT_TRUE(r.readStart(start));
+    hub::DataRecord rec;
+    int settings = 0;
+    std::vector<hub::StateRecord> before, after;
+    while (r.next(rec)) {
+        settings += rec.type == hub::kRecordSettings;
+        if (rec.type == hub::kRecordState) (settings < 2 ? before : after).push_back(rec.state);
+    }
+    const auto sent = first.lines('R');
+    // The first hub's changes, as sent, up to where the device went away.
+    bool matched = false;
+    for (size_t n = sent.size() + 1; n-- > 0 && !matched;) matched = changes(sent, n) == before;
+    EXPECT_TRUE(matched);
+    EXPECT_GT(before.size(), 5u);
+    EXPECT_GT(after.size(), 3u);
+    hub::MonitorModel m;
+    hub::HubState s;
+    const auto outcome = hub::replayFile(file, m, s, false, [](bool) {});
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->reason, hub::StopReason::EndRecord);
+    EXPECT_EQ(outcome->counter, static_cast<std::int64_t>(f.states.size()));
 }
 
 TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {

@@ -375,3 +375,94 @@ TEST(RecordingName, TypedNamePortAndExtension) {
     for (auto c : cases) EXPECT_EQ(hub::recordingFileName(c.typed, c.port), c.file) << c.port;
     EXPECT_EQ(hub::proposedRecordingName(2026, 1, 2, 3, 4, 5), "20260102-030405");
 }
+
+TEST_F(Link, AVanishedDeviceIsReopenedEveryTwoSecondsAndTheRecordingCarriesOn) {
+    line.record = [](long k) { return filled(static_cast<std::uint8_t>(k + 1)); };
+    startStreaming(true);
+    link.TimerComDatiTimer();
+    const std::uint64_t before = link.counter();
+    ASSERT_GT(before, 0u);
+    line.failing = true;
+    EXPECT_THROW(link.TimerComDatiTimer(), hub::EComError);
+    int closes = 0;
+    link.deviceLost([&] {
+        ++closes;
+        throw hub::EComPurge("Unable to purge com: 5", 5); // a dead device fails its close too
+    });
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(link.deviceGone());
+    EXPECT_TRUE(link.noData());
+    EXPECT_FALSE(link.timerSet().enabled || link.timerDati().enabled);
+    EXPECT_TRUE(link.timerReopen().enabled);
+    EXPECT_EQ(link.timerReopen().intervalMs, 2000);
+    EXPECT_TRUE(writer.isOpen());
+
+    // Still missing: the timer runs again, nothing is sent.
+    const size_t sent = line.written.size();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(link.TimerReopenTimer([] { throw hub::EComHandle("Unable to open com port: 2", 2); }));
+        EXPECT_TRUE(link.timerReopen().enabled);
+        EXPECT_EQ(link.reopenError(), "Unable to open com port: 2");
+        EXPECT_EQ(link.reopenFailures(), i + 1);
+    }
+    EXPECT_EQ(line.written.size(), sent);
+
+    // Back: silenced, then the settings are asked again and recorded.
+    line.failing = false;
+    int opens = 0;
+    EXPECT_TRUE(link.TimerReopenTimer([&] { ++opens; }));
+    EXPECT_EQ(opens, 1);
+    EXPECT_FALSE(link.deviceGone());
+    EXPECT_FALSE(link.timerReopen().enabled);
+    ASSERT_TRUE(link.timerSet().enabled);
+    EXPECT_EQ(link.timerSet().intervalMs, 1000);
+    EXPECT_EQ(line.written.at(sent).second, HubLink::kStop);
+    runFor(3000ms);
+    EXPECT_FALSE(link.noData());
+    EXPECT_GT(link.counter(), before + 6); // the counter goes on from where it was
+    EXPECT_TRUE(link.endAcquisition([] {}).isEmpty());
+
+    hub::StopReason why{};
+    const auto recs = records(&why);
+    EXPECT_EQ(why, hub::StopReason::EndRecord);
+    int settings = 0;
+    size_t statesAfter = 0;
+    for (const auto& r : recs) {
+        settings += r.type == hub::kRecordSettings;
+        if (settings == 2 && r.type == hub::kRecordState) ++statesAfter;
+    }
+    EXPECT_EQ(settings, 2);
+    EXPECT_GT(statesAfter, 0u);
+}
+
+TEST_F(Link, StoppingOrStartingWithoutTheDeviceTouchesNoPort) {
+    // Stop while the device is gone: no stop bytes to a closed port, no error.
+    startStreaming(true);
+    line.failing = true;
+    link.deviceLost([] {});
+    bool closed = false;
+    EXPECT_TRUE(link.endAcquisition([&] { closed = true; }).isEmpty());
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(link.deviceGone() || link.timerReopen().enabled || link.noData());
+    EXPECT_FALSE(writer.isOpen());
+    hub::StopReason why{};
+    records(&why);
+    EXPECT_EQ(why, hub::StopReason::EndRecord);
+
+    // A start with the device missing: the start record, then reopening.
+    line.written.clear();
+    ASSERT_TRUE(writer.create(path()));
+    link.beginWithoutDevice(&writer);
+    EXPECT_TRUE(line.written.empty());
+    EXPECT_TRUE(link.deviceGone() && link.noData() && link.timerReopen().enabled);
+    EXPECT_FALSE(link.timerSet().enabled || link.timerDati().enabled);
+    line.failing = false;
+    EXPECT_TRUE(link.TimerReopenTimer([] {}));
+    runFor(2000ms);
+    EXPECT_GT(link.counter(), 0u);
+    link.endAcquisition([] {});
+    int settings = 0;
+    for (const auto& r : records(&why)) settings += r.type == hub::kRecordSettings;
+    EXPECT_EQ(why, hub::StopReason::EndRecord);
+    EXPECT_EQ(settings, 1);
+}

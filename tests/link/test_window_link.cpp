@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 struct SimHub {
@@ -187,6 +189,70 @@ TEST_F(WindowLink, AVanishedDeviceIsReportedOnceAndTheStopStillCompletes) {
     EXPECT_FALSE(w.comm().Connected());
     int states = 0;
     EXPECT_EQ(scan(dir.filePath("gone__PORT-hub.dat"), &states), hub::StopReason::EndRecord);
+    EXPECT_GT(states, 0);
+}
+
+TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIsBack) {
+    w.reopenOnDeviceLoss = true;
+    auto first = std::make_unique<SimHub>(dir, QStringList{"--vanish-after", "10", "--event-every", "2"});
+    ASSERT_FALSE(first->link.isEmpty());
+    hub::DialogSeam::push("ricevi-fields", fields(first->link, true, dir.filePath("guard")));
+    hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    w.SBRiceviClick();
+    ASSERT_TRUE(w.acquisitionRunning());
+    for (int i = 0; i < 60 && !w.TimerReopen->isActive(); ++i) QTest::qWait(100);
+    ASSERT_TRUE(w.TimerReopen->isActive());
+    EXPECT_EQ(w.TimerReopen->interval(), 2000);
+    EXPECT_FALSE(w.LNoData->isHidden());
+    EXPECT_EQ(w.LNoData->text(), "NO    DATA");
+    EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
+    EXPECT_FALSE(w.comm().Connected());
+    EXPECT_EQ(errorsShown(), 0); // nobody to click a message away
+    const long long counted = w.LCounter->text().toLongLong();
+    EXPECT_GT(counted, 0);
+    first.reset();
+
+    SimHub second(dir, {"--event-every", "2"});
+    ASSERT_FALSE(second.link.isEmpty());
+    for (int i = 0; i < 80 && !(w.LNoData->isHidden() && w.LCounter->text().toLongLong() > counted + 3); ++i)
+        QTest::qWait(100);
+    EXPECT_TRUE(w.LNoData->isHidden());
+    EXPECT_GT(w.LCounter->text().toLongLong(), counted + 3);
+    EXPECT_TRUE(w.comm().Connected());
+    EXPECT_FALSE(w.TimerReopen->isActive());
+    w.FermaRic(false);
+    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_EQ(errorsShown(), 0);
+
+    hub::DataFileReader r;
+    double start;
+    ASSERT_TRUE(r.open(dir.filePath("guard__PORT-hub.dat")));
+    ASSERT_TRUE(r.readStart(start));
+    hub::DataRecord rec;
+    int settings = 0;
+    while (r.next(rec)) settings += rec.type == hub::kRecordSettings;
+    EXPECT_EQ(r.stopReason(), hub::StopReason::EndRecord);
+    EXPECT_EQ(settings, 2);
+}
+
+TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
+    w.reopenOnDeviceLoss = true;
+    const QString link = dir.filePath("hub");
+    hub::DialogSeam::push("ricevi-fields", fields(link, true, dir.filePath("late")));
+    hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    w.SBRiceviClick();
+    ASSERT_TRUE(w.acquisitionRunning());
+    EXPECT_EQ(errorsShown(), 0);
+    EXPECT_TRUE(w.TimerReopen->isActive());
+    EXPECT_FALSE(w.LNoData->isHidden());
+    SimHub sim(dir, {"--event-every", "2"});
+    ASSERT_EQ(sim.link, link);
+    for (int i = 0; i < 80 && w.LCounter->text().toLongLong() < 3; ++i) QTest::qWait(100);
+    EXPECT_GE(w.LCounter->text().toLongLong(), 3);
+    EXPECT_TRUE(w.LNoData->isHidden());
+    w.FermaRic(false);
+    int states = 0;
+    EXPECT_EQ(scan(dir.filePath("late__PORT-hub.dat"), &states), hub::StopReason::EndRecord);
     EXPECT_GT(states, 0);
 }
 

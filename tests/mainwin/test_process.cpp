@@ -66,3 +66,21 @@ TEST(HubmonitorProcess, SystemLocaleAndArgumentsChooseLanguageAndMode) {
         EXPECT_EQ(p.mode, QLatin1String(c.mode)) << c.lang << " " << c.args.size() << " args";
     }
 }
+
+TEST(Programs, HelpGoesToStandardOutputAndSucceeds) {
+    if (qEnvironmentVariableIsEmpty("HUB_BUILD_DIR")) GTEST_SKIP() << "HUB_BUILD_DIR not set";
+    const QString build = qEnvironmentVariable("HUB_BUILD_DIR");
+    const struct { const char* program; const char* firstWords; } cases[] = {
+        {"/monitor/hubmonitor", "Usage: hubmonitor"},
+        {"/hubtest/hubtest", "Usage: hubtest"},
+        {"/tools/hubsim/hubsim", "usage: hubsim"},
+        {"/tools/hubdat/hubdat", "Usage: hubdat"},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(build + QLatin1String(c.program), {QStringLiteral("--help")});
+        ASSERT_TRUE(p.waitForFinished(10000)) << c.program;
+        EXPECT_EQ(p.exitCode(), 0) << c.program;
+        EXPECT_TRUE(p.readAllStandardOutput().startsWith(c.firstWords)) << c.program;
+    }
+}

@@ -14,7 +14,8 @@ using namespace hubsim;
 
 namespace {
 
-void usage() {
+// --help prints to stdout (it was asked for); a bad option's usage goes to stderr.
+void usage(FILE* to) {
     std::fputs(
         "usage: hubsim [options]\n"
         "  --link NAME          link name in the simulated hubs' folder, or a path (default hub-PID)\n"
@@ -39,8 +40,8 @@ void usage() {
         "  --stall MS           one pause of MS ms in the stream (after --stall-after N, default 20)\n"
         "  --vanish-after N     close the pty after N records\n"
         "  --log FILE           log every block and record sent\n",
-        stderr);
-    std::fputs(testUsage(), stderr);
+        to);
+    std::fputs(testUsage(), to);
 }
 
 long num(const char* s) { return std::strtol(s, nullptr, 0); }
@@ -106,12 +107,12 @@ int main(int argc, char** argv) {
         else if (a == "--log") logPath = next();
         else if (parseTestOption(a, next, testCfg, ok)) {
         } else if (a == "--help" || a == "-h") {
-            usage();
+            usage(stdout);
             return 0;
         } else ok = false;
         if (!ok) {
             std::fprintf(stderr, "hubsim: bad option or value: %s\n", a.c_str());
-            usage();
+            usage(stderr);
             return 2;
         }
     }
