@@ -149,6 +149,23 @@ std::vector<hub::StateRecord> changes(const std::vector<std::vector<std::uint8_t
     return out;
 }
 
+// hubmonitor as a process, without a display.
+void startMonitor(QProcess& mon, const QStringList& args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    mon.setProcessEnvironment(env);
+    mon.start(buildDir() + "/monitor/hubmonitor", args);
+}
+
+// The file replays to its end record, applying every one of its states.
+void expectReplaysWhole(const QString& file, size_t states, hub::MonitorModel& m) {
+    hub::HubState s;
+    const auto outcome = hub::replayFile(file, m, s, false, [](bool) {});
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->reason, hub::StopReason::EndRecord);
+    EXPECT_EQ(outcome->counter, static_cast<std::int64_t>(states));
+}
+
 void expectSameLeds(const hub::MonitorModel& live, const hub::MonitorModel& replayed) {
     for (int b = 1; b <= 8; ++b)
         for (int n = 1; n <= 14; ++n) {
@@ -244,11 +261,7 @@ TEST(EndToEnd, AVanishedDeviceLeavesACompleteFileThatReplays) {
     EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
     EXPECT_EQ(f.states, changes(sim.lines('R'), received));
     hub::MonitorModel m;
-    hub::HubState s;
-    const auto outcome = hub::replayFile(file, m, s, false, [](bool) {});
-    ASSERT_TRUE(outcome.has_value());
-    EXPECT_EQ(outcome->reason, hub::StopReason::EndRecord);
-    EXPECT_EQ(outcome->counter, static_cast<std::int64_t>(f.states.size()));
+    expectReplaysWhole(file, f.states.size(), m);
     expectSameLeds(a.host.model, m);
 }
 
@@ -258,10 +271,7 @@ TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
     ASSERT_FALSE(sim.link.isEmpty());
     QProcess mon;
     mon.setWorkingDirectory(dir.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    mon.setProcessEnvironment(env);
-    mon.start(buildDir() + "/monitor/hubmonitor", {"--port", sim.link, "--record", "guard"});
+    startMonitor(mon, {"--port", sim.link, "--record", "guard"});
     ASSERT_TRUE(mon.waitForStarted(5000));
     std::this_thread::sleep_for(3000ms);
     // While it runs, the port is taken.
@@ -303,10 +313,7 @@ TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
     const QString link = first.link;
     QProcess mon;
     mon.setWorkingDirectory(dir.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    mon.setProcessEnvironment(env);
-    mon.start(buildDir() + "/monitor/hubmonitor", {"--port", link, "--record", "guard"});
+    startMonitor(mon, {"--port", link, "--record", "guard"});
     ASSERT_TRUE(mon.waitForStarted(5000));
     QByteArray err;
     auto waitFor = [&](const char* text, int ms) {
@@ -358,11 +365,7 @@ TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
     EXPECT_GT(before.size(), 5u);
     EXPECT_GT(after.size(), 3u);
     hub::MonitorModel m;
-    hub::HubState s;
-    const auto outcome = hub::replayFile(file, m, s, false, [](bool) {});
-    ASSERT_TRUE(outcome.has_value());
-    EXPECT_EQ(outcome->reason, hub::StopReason::EndRecord);
-    EXPECT_EQ(outcome->counter, static_cast<std::int64_t>(f.states.size()));
+    expectReplaysWhole(file, f.states.size(), m);
 }
 
 TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
@@ -374,10 +377,7 @@ TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
     };
     for (const auto& c : cases) {
         QProcess mon;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        mon.setProcessEnvironment(env);
-        mon.start(buildDir() + "/monitor/hubmonitor", c.args);
+        startMonitor(mon, c.args);
         ASSERT_TRUE(mon.waitForFinished(10000));
         EXPECT_EQ(mon.exitCode(), 2) << c.args.join(' ').toStdString();
         EXPECT_TRUE(mon.readAllStandardError().contains(c.error)) << c.args.join(' ').toStdString();
