@@ -170,6 +170,9 @@ void TAnalisiBarre::buildControls() {
     for (QLabel* l : {LStart, LCounter, LBuffer}) {
         l->setMinimumWidth(140);
         setTextColour(l, QColor(0x00, 0x00, 0x80));
+        // The counters change with every record: filling their own plain
+        // background spares the panel behind them a repaint each time.
+        l->setAutoFillBackground(true);
     }
     LNoData = label(PanelTit, "LNoData", QStringLiteral("NO    DATA"), 256, 44);
     {

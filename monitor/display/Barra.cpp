@@ -204,11 +204,14 @@ void TMonitor::refresh() {
         whole = !(rest == model_);
         if (!whole) {
             auto rect = [](const Geometry& r) { return QRect(r.left, r.top, r.width, r.height); };
-            for (size_t k = 0; k < model_.barre.size(); ++k)
-                if (!(requested_.barre[k] == model_.barre[k]) || !(requested_.caps[k] == model_.caps[k])) {
-                    dirty += rect(requested_.barre[k].geo) | rect(requested_.caps[k].geo);
-                    dirty += rect(model_.barre[k].geo) | rect(model_.caps[k].geo);
-                }
+            for (size_t k = 0; k < model_.barre.size(); ++k) {
+                // A blinking head changes on every record: its own rectangle
+                // is enough, not its whole barrier.
+                if (!(requested_.barre[k] == model_.barre[k]))
+                    dirty += rect(requested_.barre[k].geo) | rect(model_.barre[k].geo);
+                if (!(requested_.caps[k] == model_.caps[k]))
+                    dirty += rect(requested_.caps[k].geo) | rect(model_.caps[k].geo);
+            }
         }
     }
     requested_ = model_;
@@ -227,8 +230,10 @@ void TMonitor::moveEvent(QMoveEvent* e) {
 
 void TMonitor::paintEvent(QPaintEvent* e) {
     QPainter p(this);
-    // Elements outside the area being repainted are not drawn at all.
-    const QRect area = e->rect();
+    // Elements outside the area being repainted are not drawn at all. The
+    // region, not its bounding rectangle: heads blinking at both ends of the
+    // monitor would otherwise have everything between them drawn.
+    const QRegion area = e->region();
     auto needed = [&area](const Geometry& g) {
         return area.intersects(QRect(g.left - 2, g.top - 2, g.width + 4, g.height + 4)); // glyph overhang
     };

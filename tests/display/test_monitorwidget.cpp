@@ -245,14 +245,33 @@ TEST(TMonitorWidget, RecordRepaintsOnlyChangedBarriersAndShowsThemRight) {
     EXPECT_TRUE(counter.painted.intersects(QRect(b3.left, b3.top, b3.width, b3.height)));
     EXPECT_FALSE(counter.painted.intersects(QRect(b6.left, b6.top, b6.width, b6.height)));
 
-    const QImage screen = top.screen()->grabWindow(top.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage full = render(*w);
-    ASSERT_FALSE(screen.isNull());
     // The screen shows exactly what a full render of the model shows.
-    const QPoint off = w->pos();
-    for (int y = 0; y < full.height(); ++y)
-        for (int x = 0; x < full.width(); ++x)
-            ASSERT_EQ(at(screen, QPoint(x, y) + off), at(full, QPoint(x, y))) << x << "," << y;
+    auto expectScreenMatchesModel = [&] {
+        const QImage screen = top.screen()->grabWindow(top.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage full = render(*w);
+        ASSERT_FALSE(screen.isNull());
+        const QPoint off = w->pos();
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                ASSERT_EQ(at(screen, QPoint(x, y) + off), at(full, QPoint(x, y))) << x << "," << y;
+    };
+    expectScreenMatchesModel();
+
+    // Heads blinking at both ends repaint their own rectangles, not what lies
+    // between them; the barriers hiding their lower halves are drawn again.
+    counter.painted = QRegion();
+    m.caps[0].brush = colour::Black;
+    m.caps[7].brush = colour::Black;
+    w->refresh();
+    QApplication::processEvents();
+    const Geometry b4 = m.barrier(4).geo;
+    EXPECT_FALSE(counter.painted.isEmpty());
+    EXPECT_FALSE(counter.painted.intersects(QRect(b4.left, b4.top, b4.width, b4.height)));
+    EXPECT_FALSE(counter.painted.intersects(QRect(b6.left, b6.top, b6.width, b6.height)));
+    // ... nor the LEDs far below the head.
+    const Geometry b1 = m.barrier(1).geo, low = m.barrier(1).leds[13].geo;
+    EXPECT_FALSE(counter.painted.intersects(QRect(b1.left + low.left, b1.top + low.top, low.width, low.height)));
+    expectScreenMatchesModel();
 
     // A change outside the barriers (a power bar) repaints the whole monitor.
     counter.painted = QRegion();
