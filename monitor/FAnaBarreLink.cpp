@@ -278,6 +278,7 @@ void TAnalisiBarre::FermaRic(bool confirm) {
     connected = false;
     TimerComSet->stop();
     TimerComDati->stop();
+    if (TimerReopen) TimerReopen->stop();
     LRicCorso->hide();
     setPanelColour(PanelRicevi, hub::HubLink::kHeartbeatLight);
     LNoData->hide();

@@ -192,7 +192,7 @@ void HubLink::beginWithoutDevice(DataFileWriter* recording) {
 
 bool HubLink::TimerReopenTimer(const std::function<void()>& openPort) {
     reopen_.enabled = false;
-    if (!gone_) return true;
+    if (!gone_) return false; // a tick left over from a stopped acquisition
     try {
         openPort();
     } catch (const std::exception& e) {

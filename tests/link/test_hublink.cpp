@@ -445,6 +445,8 @@ TEST_F(Link, StoppingOrStartingWithoutTheDeviceTouchesNoPort) {
     EXPECT_TRUE(closed);
     EXPECT_FALSE(link.deviceGone() || link.timerReopen().enabled || link.noData());
     EXPECT_FALSE(writer.isOpen());
+    // A reopen tick left over from the stop opens nothing.
+    EXPECT_FALSE(link.TimerReopenTimer([] { ADD_FAILURE() << "opened after the stop"; }));
     hub::StopReason why{};
     records(&why);
     EXPECT_EQ(why, hub::StopReason::EndRecord);

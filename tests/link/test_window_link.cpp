@@ -256,6 +256,23 @@ TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
     EXPECT_GT(states, 0);
 }
 
+TEST_F(WindowLink, UnattendedStopWhileTheDeviceIsGoneEndsEverything) {
+    w.reopenOnDeviceLoss = true;
+    hub::DialogSeam::push("ricevi-fields", fields(dir.filePath("absent"), true, dir.filePath("idle")));
+    hub::DialogSeam::push("ricevi", QDialog::Accepted);
+    w.SBRiceviClick();
+    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.TimerReopen->isActive());
+    w.FermaRic(false);
+    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.TimerReopen->isActive() || w.TimerComSet->isActive() || w.TimerComDati->isActive());
+    EXPECT_TRUE(w.LNoData->isHidden());
+    EXPECT_EQ(errorsShown(), 0);
+    int states = -1;
+    EXPECT_EQ(scan(dir.filePath("idle__PORT-absent.dat"), &states), hub::StopReason::EndRecord);
+    EXPECT_EQ(states, 0);
+}
+
 TEST_F(WindowLink, RecordingOffWritesNoFile) {
     SimHub sim(dir, {"--silent-after", "3"});
     ASSERT_FALSE(sim.link.isEmpty());
