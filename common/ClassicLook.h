@@ -24,6 +24,17 @@ inline QFont pixelFont(const QString& family, int px, bool bold = false) {
     return f;
 }
 
+// The grey background and 11-pixel Arial of the program's main windows.
+inline void greyWindow(QWidget* w) {
+    w->setAutoFillBackground(true);
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    w->setPalette(pal);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(11);
+    w->setFont(f);
+}
+
 enum class Bevel { None, Raised, Lowered };
 
 inline QFrame* panel(QWidget* parent, const char* name, const QRect& r, Bevel bevel = Bevel::Raised,

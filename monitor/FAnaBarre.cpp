@@ -2,6 +2,7 @@
 // keys, close and the stop question.
 #include "monitor/FAnaBarre.h"
 
+#include "common/ClassicLook.h"
 #include "common/DialogSeam.h"
 #include "monitor/FStop.h"
 #include "monitor/display/FHelp.h"
@@ -89,13 +90,7 @@ QPixmap helpPicture() {
 TAnalisiBarre::TAnalisiBarre(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("AnalisiBarre"));
     setWindowTitle(QLatin1String(hub::kMainCaption));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
-    setPalette(pal);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(11);
-    setFont(f);
+    hub::look::greyWindow(this);
     resize(kDesignWidth, kDesignHeight);
     setMaximumSize(kDesignWidth, kDesignHeight);
     setFocusPolicy(Qt::StrongFocus);

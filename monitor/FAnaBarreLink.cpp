@@ -36,6 +36,11 @@ void setPanelColour(QWidget* w, std::uint32_t rgb) {
     w->setPalette(pal);
 }
 
+// Unattended, a device error goes to stderr and the device is tried again.
+void sayReopening(const QString& error, const QString& port) {
+    std::fprintf(stderr, "hubmonitor: %s; reopening %s every 2 s\n", qPrintable(error), qPrintable(port));
+}
+
 // The counters change with every record: measuring the label each time costs
 // more than the record itself, so it is only resized when the text outgrows it.
 void setCaption(QLabel* l, const QString& text) {
@@ -134,8 +139,7 @@ void TAnalisiBarre::runLink(const std::function<void()>& step) {
     if (!error.isEmpty() && reopenOnDeviceLoss && connected) {
         // Nobody is there to answer a message: say it on stderr and keep the
         // acquisition going until the device is back.
-        std::fprintf(stderr, "hubmonitor: %s; reopening %s every 2 s\n", qPrintable(error),
-                     qPrintable(a.comm.PortName));
+        sayReopening(error, a.comm.PortName);
         a.link.deviceLost([&] { a.comm.Close(); });
         syncLink();
         return;
@@ -216,8 +220,7 @@ void TAnalisiBarre::SBRiceviClick() {
             return;
         }
         // Unattended: the adapter may not be there yet (a guard post booting).
-        std::fprintf(stderr, "hubmonitor: %s; reopening %s every 2 s\n", e.what(),
-                     qPrintable(hub.lastPort));
+        sayReopening(QString::fromLocal8Bit(e.what()), hub.lastPort);
         missing = true;
     }
     connected = true;

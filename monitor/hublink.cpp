@@ -116,10 +116,14 @@ void HubLink::TimerComDatiTimer() {
     }
 }
 
-void HubLink::beginAcquisition(DataFileWriter* recording) {
+void HubLink::startRecording(DataFileWriter* recording) {
     recording_ = recording;
     writeErrorShown_ = false;
     if (recording_ && !recording_->writeStartEnd(timeStamp())) writeFailed();
+}
+
+void HubLink::beginAcquisition(DataFileWriter* recording) {
+    startRecording(recording);
     set_ = {false, kConnectFirstMs};
     dati_ = {false, kDataMs};
     reopen_ = {false, kReopenMs};
@@ -182,9 +186,7 @@ void HubLink::deviceLost(const std::function<void()>& closePort) {
 }
 
 void HubLink::beginWithoutDevice(DataFileWriter* recording) {
-    recording_ = recording;
-    writeErrorShown_ = false;
-    if (recording_ && !recording_->writeStartEnd(timeStamp())) writeFailed();
+    startRecording(recording);
     counter_ = 0;
     maxBuffer_ = 0;
     deviceLost([] {});

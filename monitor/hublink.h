@@ -112,6 +112,8 @@ public:
     std::function<double()> timeStamp;
 
 private:
+    // Takes the recording (or none) and writes its start record.
+    void startRecording(DataFileWriter* recording);
     void writeFailed();
 
     Line& line_;

@@ -1,5 +1,6 @@
 #include "monitor/analysis/ChartWindow.h"
 
+#include "common/ClassicLook.h"
 #include "common/DialogSeam.h"
 
 #include <QFileInfo>
@@ -46,13 +47,7 @@ QPushButton* ctrlButton(QWidget* parent, const char* name, const QString& text, 
 TChartWindow::TChartWindow(QWidget* parent, const QString& caption) : QDialog(parent) {
     setWindowTitle(caption);
     setFixedSize(kClientWidth, kClientHeight);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
-    setPalette(pal);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(11);
-    setFont(f);
+    hub::look::greyWindow(this);
 
     LFile = titleLabel(this, "LFile", 2, 20, 15, Qt::white);
     LGruppo = titleLabel(this, "LGruppo", 23, 22, 16, Qt::yellow);

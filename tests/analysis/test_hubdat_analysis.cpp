@@ -2,6 +2,8 @@
 #include "monitor/analysis/activitychart.h"
 #include "monitor/analysis/textexport.h"
 
+#include "toolrun.h"
+
 #include <QProcess>
 
 using namespace hub;
@@ -9,21 +11,8 @@ using testrec::at;
 using testrec::Recording;
 
 namespace {
-struct ToolRun {
-    int code = -1;
-    QByteArray out, err;
-};
-
-ToolRun hubdat(const QStringList& args) {
-    QProcess p;
-    p.start(qEnvironmentVariable("HUB_BUILD_DIR") + "/tools/hubdat/hubdat", args);
-    ToolRun r;
-    if (!p.waitForFinished(60000)) return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
+using testtool::hubdat;
+using testtool::ToolRun;
 
 Recording sample() {
     Recording rec;

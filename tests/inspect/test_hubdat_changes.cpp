@@ -1,4 +1,5 @@
 #include "datbuilder.h"
+#include "toolrun.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -10,26 +11,15 @@ using hubtest::coupleRecord;
 using hubtest::DatBuilder;
 
 namespace {
-struct ToolRun {
-    int code;
-    QByteArray out;
-    QByteArray err;
-};
+using testtool::hubdatPath;
+using testtool::ToolRun;
 
-// hubdat is built in the same tree as the test programs.
-QString hubdatPath() {
-    return QCoreApplication::applicationDirPath() + "/../tools/hubdat/hubdat";
-}
-
+// Dates and texts as the rows expect them.
 ToolRun hubdat(const QStringList& args) {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "en_GB.UTF-8");
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    p.start(hubdatPath(), args);
-    if (!p.waitForFinished(20000)) return {-1, {}, {}};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return testtool::hubdat(args, env);
 }
 
 double at(int h, int m, int s) {

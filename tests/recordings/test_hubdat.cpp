@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include "toolrun.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,21 +16,8 @@ using namespace hub;
 
 namespace {
 
-struct ToolRun {
-    int code = -1;
-    QByteArray out, err;
-};
-
-ToolRun hubdat(const QStringList& args) {
-    QProcess p;
-    p.start(qEnvironmentVariable("HUB_BUILD_DIR") + "/tools/hubdat/hubdat", args);
-    ToolRun r;
-    if (!p.waitForFinished(60000)) return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
+using testtool::hubdat;
+using testtool::ToolRun;
 
 QString rgb(Rgb c) { return QString::fromStdString(rectest::hex(c)); }
 
