@@ -72,6 +72,12 @@ QDate dateOf(double value) {
     return kEpoch.addDays(static_cast<qint64>(std::trunc(value)));
 }
 
+double linearDays(double value) {
+    if (!(value < 0)) return value; // also NaN, which compares false either way
+    const double whole = std::trunc(value);
+    return whole + std::fabs(value - whole);
+}
+
 QString shortDateText(const QDate& date) {
     return QLocale::system().toString(date, current().shortDate);
 }

@@ -17,6 +17,13 @@ double nowTDateTime();
 // The day of a time stamp (its whole part, as the classic type reads it).
 QDate dateOf(double value);
 
+// A time stamp on a continuous axis of days since the epoch. Below zero the
+// classic type counts the time of day away from zero (-1.25 is 29 December 1899
+// 06:00, -0.25 is 30 December 06:00), so its values are not in time order
+// there; this gives -0.75 and 0.25 for those moments. Zero and above (and NaN)
+// come back bit for bit.
+double linearDays(double value);
+
 // The user's regional formats. The long time is hours, minutes and seconds
 // without any time-zone name.
 QString shortDateText(const QDate& date);

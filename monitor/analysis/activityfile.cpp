@@ -9,7 +9,7 @@ namespace hub {
 ActivityRange dayRange(const QDate& day) {
     ActivityRange r;
     r.mode = ChartMode::Day;
-    r.t0 = toTDateTime(day, QTime(0, 0, 0));
+    r.t0 = linearDays(toTDateTime(day, QTime(0, 0, 0)));
     r.t1 = r.t0 + 1.0;
     r.step = kDayStep;
     return r;
@@ -18,8 +18,8 @@ ActivityRange dayRange(const QDate& day) {
 ActivityRange hourRange(const QDate& day, int hour) {
     ActivityRange r;
     r.mode = ChartMode::Hour;
-    r.t0 = toTDateTime(day, QTime(hour, 0, 0));
-    r.t1 = toTDateTime(day, QTime(hour, 59, 59));
+    r.t0 = linearDays(toTDateTime(day, QTime(hour, 0, 0)));
+    r.t1 = linearDays(toTDateTime(day, QTime(hour, 59, 59)));
     r.step = kHourStep;
     return r;
 }
@@ -92,6 +92,7 @@ ActivityResult buildActivityFile(RecordFile& recording, int couple, const Activi
         }
         if (type != kRecordState) continue; // start/end and unknown types: 9 bytes
         if (!recording.readState(s)) break;
+        t = linearDays(t); // days before 1900 must compare in time order too
         const ActivitySlot e{s[first], s[first + 1], s[first + 2]};
         if (t < range.t0) {
             acc = e; // the state in force when the range starts

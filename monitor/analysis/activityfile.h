@@ -22,6 +22,8 @@ constexpr double kHourStep = 0.000058;
 
 enum class ChartMode : std::uint8_t { Day = 0, Hour = 1 };
 
+// Times on the continuous axis of linearDays(), which for any day from 1900 on
+// are the recording's own time stamps.
 struct ActivityRange {
     ChartMode mode = ChartMode::Day;
     double t0 = 0; // first slot time

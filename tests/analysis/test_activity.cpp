@@ -158,6 +158,39 @@ TEST(ActivityFile, SlotRules) {
     }
 }
 
+// Days before 1900 are stored with the time of day counted away from zero; a
+// damaged or mis-dated recording can hold them and must chart like any day.
+TEST(ActivityFile, DaysBefore1900ChartLikeAnyOtherDay) {
+    struct Case {
+        QDate day;
+        bool hour;
+    } cases[] = {{QDate(1899, 12, 29), false}, {QDate(1899, 12, 29), true},
+                 {QDate(1850, 3, 1), false},   {QDate(1850, 3, 1), true},
+                 {QDate(1899, 12, 30), true}};
+    auto events = [](const QDate& d) {
+        Recording rec;
+        auto t = [&](int h, int m) { return toTDateTime(d, QTime(h, m)); };
+        rec.couple(t(6, 0), 1, 0x01, 0, 0).couple(t(10, 10), 1, 0x02, 0, CoupleStatus::Alarm)
+            .couple(t(10, 40), 1, 0, 0, 0).couple(toTDateTime(d.addDays(1), QTime(1, 0)), 1, 0, 0, 0);
+        return rec;
+    };
+    for (const auto& c : cases) {
+        const std::string what = c.day.toString().toStdString() + (c.hour ? " hour" : " day");
+        const ActivityRange old = c.hour ? hourRange(c.day, 10) : dayRange(c.day);
+        const ActivityRange now = c.hour ? hourRange(kDay, 10) : dayRange(kDay);
+        EXPECT_GT(old.t1, old.t0) << what;
+        QTemporaryDir dir;
+        const auto v = parseSlots(buildSlots(dir, events(c.day), 1, old));
+        const auto w = parseSlots(buildSlots(dir, events(kDay), 1, now));
+        ASSERT_EQ(v.size(), w.size()) << what;
+        ASSERT_EQ(v.size(), c.hour ? 719u : 720u) << what;
+        for (size_t i = 0; i < v.size(); ++i) {
+            EXPECT_EQ(v[i].b1, w[i].b1) << what << " slot " << i;
+            EXPECT_EQ(v[i].status, w[i].status) << what << " slot " << i;
+        }
+    }
+}
+
 TEST(ActivityFile, RebuildingTruncatesAndAnUnwritableFileIsReported) {
     QTemporaryDir dir;
     const QString dat = dir.filePath("rec.dat");

@@ -2,6 +2,7 @@
 #include "monitor/datafile.h"
 
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace hub;
@@ -25,6 +26,33 @@ TEST(TDateTime, EpochAndKnownDays) {
     }
     EXPECT_FALSE(fromTDateTime(std::nan("")).isValid());
     EXPECT_FALSE(fromTDateTime(1e300).isValid());
+}
+
+TEST(TDateTime, LinearDaysPutsEveryMomentInTimeOrder) {
+    struct Case {
+        QDate date;
+        QTime time;
+        double linear;
+    } cases[] = {
+        {QDate(1899, 12, 28), QTime(23, 0), -2.0 + 23.0 / 24},
+        {QDate(1899, 12, 29), QTime(0, 0), -1.0},
+        {QDate(1899, 12, 29), QTime(6, 0), -0.75},
+        {QDate(1899, 12, 30), QTime(6, 0), 0.25},
+        {QDate(2026, 6, 12), QTime(6, 0), 46185.25},
+    };
+    double previous = -1e9;
+    for (const auto& c : cases) {
+        const double linear = linearDays(toTDateTime(c.date, c.time));
+        EXPECT_DOUBLE_EQ(linear, c.linear) << c.date.toString().toStdString();
+        EXPECT_GT(linear, previous) << c.date.toString().toStdString();
+        previous = linear;
+    }
+    // The negative encoding of a moment on the epoch day itself.
+    EXPECT_DOUBLE_EQ(linearDays(-0.25), 0.25);
+    // From zero on, bit for bit: recordings of real days keep their values.
+    for (double v : {0.0, 1.5, 46185.123456789, 2958465.99999})
+        EXPECT_EQ(linearDays(v), v);
+    EXPECT_TRUE(std::isnan(linearDays(std::nan(""))));
 }
 
 TEST(TDateTime, MidnightShowsTheDateAlone) {
