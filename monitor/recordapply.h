@@ -66,50 +66,70 @@ inline unsigned applyBeams(BarrierModel& bar, std::uint8_t now, std::uint8_t bef
     return counted;
 }
 
-// The status LEDs of a barrier, the first of its couple or the second: each
-// shows its ON or OFF colour, and one that was OFF with the previous byte is
-// counted and gets a white ring. s is the couple's working status byte, which
-// a Blind event consumes. Returns 1 when a LED came ON.
+// What a couple's status byte does to the status LEDs of one of its barriers,
+// the first or the second: each LED shows its ON or OFF colour, and one that
+// was OFF with the previous byte p is counted and gets a white ring. s is the
+// couple's working status byte, which a Blind event consumes.
+struct StatusEffect {
+    unsigned on;     // bit n - 9: LED n (9 Alarm .. 13 Standby) ON
+    unsigned rises;  // bit n - 9: LED n (9 .. 14 Blind) came ON
+    unsigned blind;  // the Blind bit is set
+    unsigned mine;   // ... and names this barrier
+    std::uint8_t st; // the working byte left for the second barrier
+};
+
 template <bool First>
-inline unsigned applyStatusLeds(BarrierModel& bar, std::uint8_t& s, std::uint8_t p) {
+inline StatusEffect statusEffect(std::uint8_t s, std::uint8_t p) {
     using namespace CoupleStatus;
-    auto& L = bar.leds;
     const unsigned sv = s, pv = p;
     // Blind names one barrier: the first when Stand-by is set with it, else the
     // second. The event takes both bits, so Stb reads OFF for the blinded barrier
-    // and the second barrier sees nothing of it. Blind clear shows maroon; Blind
-    // for the other barrier leaves the lens alone.
+    // and the second barrier sees nothing of it.
     const unsigned blind = sv & Blind;
     const unsigned mine = blind & ((sv >> 7) ^ (First ? 0u : 1u));
     const unsigned st = sv & ~(maskOf(mine) & (Standby | Blind));
-    s = static_cast<std::uint8_t>(st);
 
     constexpr int tamper = First ? 6 : 5; // TamperFirst, TamperSecond
     constexpr int disq = First ? 3 : 2;   // DisqFirst, DisqSecond
-    // Bit n - 9 for LED n (9 Alarm .. 13 Standby), ON now and ON before.
+    // ON now and ON before.
     const unsigned on = ((sv >> 1) & 1u) | ((st >> tamper) & 1u) << 1 | ((st >> 4) & 1u) << 2 |
                         ((st >> disq) & 1u) << 3 | ((st >> 7) & 1u) << 4;
     const unsigned was = ((pv >> 1) & 1u) | ((pv >> tamper) & 1u) << 1 |
                          ((pv >> 4) & 1u) << 2 | ((pv >> disq) & 1u) << 3 |
                          ((pv >> 7) & 1u) << 4;
+    return {on, (on & ~was) | (mine & ~pv & 1u) << 5, blind, mine, static_cast<std::uint8_t>(st)};
+}
+
+// The lenses of LEDs 9..13 for the ON bits of a status effect.
+inline void setStatusLenses(BarrierModel& bar, unsigned on) {
+    auto& L = bar.leds;
     L[Led::Alarm - 1].lens = pick(on & 1u, colour::Red, colour::Maroon);
     L[Led::Tamper - 1].lens = pick(on & 2u, colour::Red, colour::Maroon);
     L[Led::Failure - 1].lens = pick(on & 4u, colour::Red, colour::Maroon);
     L[Led::Disqualify - 1].lens = pick(on & 8u, colour::Yellow, colour::Olive);
     L[Led::Standby - 1].lens = pick(on & 16u, colour::Aqua, colour::Navy);
-    LedModel& bl = L[Led::Blind - 1];
-    bl.lens = pick(blind, pick(mine, colour::Red, bl.lens), colour::Maroon);
+}
+
+// The status LEDs of a barrier for working byte s after p; s is left as the
+// second barrier sees it. Returns 1 when a LED came ON.
+template <bool First>
+inline unsigned applyStatusLeds(BarrierModel& bar, std::uint8_t& s, std::uint8_t p) {
+    const StatusEffect e = statusEffect<First>(s, p);
+    s = e.st;
+    setStatusLenses(bar, e.on);
+    // Blind clear shows maroon; Blind for the other barrier leaves the lens alone.
+    LedModel& bl = bar.leds[Led::Blind - 1];
+    bl.lens = pick(e.blind, pick(e.mine, colour::Red, bl.lens), colour::Maroon);
 
     // A status change mostly brings one LED ON or none.
-    unsigned rises = (on & ~was) | (mine & ~pv & 1u) << 5;
-    const unsigned any = rises != 0;
+    unsigned rises = e.rises;
     while (rises) {
-        LedModel& led = L[Led::Alarm - 1 + std::countr_zero(rises)];
+        LedModel& led = bar.leds[Led::Alarm - 1 + std::countr_zero(rises)];
         rises &= rises - 1;
         ++led.count;
         led.ring = colour::White;
     }
-    return any;
+    return e.rises != 0;
 }
 
 static_assert(CoupleStatus::Alarm == 1 << 1 && CoupleStatus::Failure == 1 << 4 &&
@@ -230,22 +250,59 @@ public:
     // onBeams of applyLeds: barrier b's beams changed in the current record;
     // only an interruption changes the course of its head.
     void beams(int b, unsigned counted) {
-        if (!counted) return;
+        if (counted) restartAt(b, now_);
+    }
+    // The same for record r (1-based, not before the last restart of b, not after now).
+    void restartAt(int b, std::int64_t r) {
         int& blink = hub_.blink[b];
         Rgb& brush = m_.caps[b].brush;
         std::int64_t c = blink;
         Rgb w = brush;
-        advance(c, w, now_ - 1 - at_[b]);
+        advance(c, w, r - 1 - at_[b]);
         c = hub_.stream.blinkCount; // restart, then this record's step
         const std::int64_t live = running_ & (c > 0);
         w = colour::Gray & (Rgb(live & (w == colour::Gray)) - 1u);
         c -= live;
         blink = static_cast<int>(c);
         brush = w;
-        at_[b] = now_;
+        at_[b] = r;
+        fresh_ |= 1u << b;
     }
+    // Restarts of barrier b at records base + 1 + i for each bit i of mask, in
+    // order. After the first the countdown always starts from BlinkCount, so
+    // only the head's colour is carried from one to the next.
+    void restartRun(int b, std::uint64_t mask, std::int64_t base) {
+        if (!mask) return;
+        if (!(fresh_ >> b & 1u)) {
+            restartAt(b, base + 1 + std::countr_zero(mask));
+            mask &= mask - 1;
+            if (!mask) return;
+        }
+        const std::int64_t count = hub_.stream.blinkCount;
+        const std::int64_t live0 = running_ & (count > 0);
+        const std::int64_t c = count - live0; // the countdown after every restart
+        std::int64_t at = at_[b];
+        std::int64_t black = m_.caps[b].brush != colour::Gray;
+        for (; mask; mask &= mask - 1) {
+            const std::int64_t r = base + 1 + std::countr_zero(mask);
+            const std::int64_t k = r - 1 - at;
+            // The head before this restart, then the restart's own step. (With
+            // c <= 0 only k == 0 is within, which leaves the head as it was.)
+            const std::int64_t within = running_ & (k <= c);
+            const std::int64_t before = (within & (black ^ (k & 1))) | (black & (k == 0));
+            black = live0 & (before ^ 1);
+            at = r;
+        }
+        hub_.blink[b] = static_cast<int>(c);
+        m_.caps[b].brush = black ? colour::Black : colour::Gray;
+        at_[b] = at;
+        fresh_ |= 1u << b;
+    }
+    // The count of state records so far, for callers that apply them in batches.
+    void setNow(std::int64_t n) { now_ = n; }
     // Every head and countdown as after stepping each record so far.
     void settle() {
+        fresh_ = 0;
         for (int b = 0; b < 8; ++b) {
             std::int64_t c = hub_.blink[b];
             Rgb w = m_.caps[b].brush;
@@ -276,6 +333,7 @@ private:
     const std::int64_t running_; // 0 in "Compact": heads do not blink
     std::int64_t now_ = 0;              // state records so far
     std::array<std::int64_t, 8> at_{};  // record each head is up to date with
+    unsigned fresh_ = 0; // heads whose record at_ restarted them (the countdown is BlinkCount less its step)
 };
 
 } // namespace hub::recordapply

@@ -1,6 +1,6 @@
 #include "monitor/replay.h"
 
-#include "monitor/recordapply.h"
+#include "monitor/batchapply.h"
 #include "monitor/settings/settingsdecoders.h"
 
 namespace hub {
@@ -14,13 +14,20 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
     std::uint8_t type = 0;
     double time = 0.0;
 
-    // RiceviDati record by record, with the head blink in closed form; the
-    // heads are settled whenever anyone may look at the model.
-    recordapply::HeadClock heads(m_, hub_, compact);
-    const auto onBeams = [&heads](int b, unsigned counted) { heads.beams(b, counted); };
+    // RiceviDati over batches of state records; the model is settled whenever
+    // anyone may look at it.
+    recordapply::BatchApplier apply(m_, hub_, compact);
+    alignas(16) std::uint8_t batch[recordapply::BatchApplier::kMaxBatch *
+                                   recordapply::BatchApplier::kStride] = {};
+    int pending = 0;
+    const auto applyPending = [&] {
+        apply.apply(batch, pending);
+        out.counter += pending;
+        pending = 0;
+    };
 
     const auto stopIdle = [&](StopReason r, qint64 at) {
-        heads.settle();
+        apply.settle();
         out.reason = r;
         out.stopOffset = at;
         out.idleReset = true;
@@ -37,6 +44,12 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
     out.start = time;
 
     std::int64_t nextProgress = progressEvery;
+    // A batch never runs past a progress call.
+    const auto batchLimit = [&] {
+        return static_cast<int>(std::min<std::int64_t>(recordapply::BatchApplier::kMaxBatch,
+                                                       nextProgress - out.counter));
+    };
+    int limit = batchLimit();
     for (;;) {
         const qint64 at = file_.offset();
         if (!file_.readHeader(type, time)) {
@@ -45,19 +58,28 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
             break;
         }
         if (type == kRecordState) {
-            if (!file_.readState(hub_.current)) {
+            std::uint8_t* slot = batch + pending * recordapply::BatchApplier::kStride;
+            if (!file_.readBytes(slot, static_cast<int>(sizeof(StateRecord)))) {
                 out.reason = StopReason::CutShort;
                 out.stopOffset = at;
                 break;
             }
-            heads.tick();
-            recordapply::applyLeds(m_, hub_, hub_.current, onBeams);
-            if (++out.counter == nextProgress) {
-                heads.settle();
+            if (++pending < limit) continue;
+            applyPending();
+            if (out.counter == nextProgress) {
+                apply.settle();
                 if (progress) progress(out.counter);
                 nextProgress += progressEvery;
             }
-        } else if (type == kRecordSettings) {
+            limit = batchLimit();
+            continue;
+        }
+        // Whatever else comes, the state records before it first.
+        if (pending) {
+            applyPending();
+            limit = batchLimit();
+        }
+        if (type == kRecordSettings) {
             std::uint8_t kind = 0;
             std::array<std::uint8_t, kTcBlockSize> block{};
             int length = 0;
@@ -66,7 +88,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 out.stopOffset = at;
                 break;
             }
-            heads.settle();
+            apply.settle();
             // The window buffers get the block as read; the decoders see a copy.
             if (isSwHub(kind)) {
                 std::array<std::uint8_t, kSwBlockSize> sw{};
@@ -87,7 +109,8 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
             break;
         }
     }
-    heads.settle();
+    if (pending) applyPending();
+    apply.settle();
     if (progress) progress(out.counter);
     file_.close();
     return out;
