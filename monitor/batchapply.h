@@ -72,7 +72,8 @@ public:
     // applied so far.
     void apply(const std::uint8_t* recs, int n) {
         if (!open_) begin();
-        alignas(8) std::uint8_t restarts[kMaxBatch + 8];
+        // Interrupted beams by record, bytes 0..7 and 8..15 of the record.
+        alignas(8) std::uint8_t restartsLo[kMaxBatch + 8], restartsHi[kMaxBatch + 8];
         // Locals, so that they stay in registers.
         V prev = prev_, ring = ring_, touched = touched_, dirty = dirty_;
         const V live = live_;
@@ -87,52 +88,52 @@ public:
         const std::uint16_t* t2 = tables_[2]->data();
         const std::uint16_t* t3 = tables_[3]->data();
         const bool anyDirty = anyDirty_;
-        for (int i = 0; i < n; ++i) {
-            V nv;
-            std::memcpy(&nv, recs + i * kStride, sizeof nv); // bytes 12..15 end up masked
-            const V x = nv ^ prev;
-            const V rb = nv & ~prev & live; // interrupted beams that count
-            if (anyDirty) {
-                // A repainted barrier shows all its beams on its first change.
-                const V changedBytes = (V)(x != 0);
-                const V hit = dirty & changedBytes;
-                ring |= nv & hit & live;
-                touched |= hit;
-                dirty &= ~changedBytes;
-            }
-            ring |= rb;
-            touched |= x;
-            V carry = rb, t;
-            t = p0 & carry; p0 ^= carry; carry = t;
-            t = p1 & carry; p1 ^= carry; carry = t;
-            t = p2 & carry; p2 ^= carry; carry = t;
-            t = p3 & carry; p3 ^= carry; carry = t;
-            t = p4 & carry; p4 ^= carry; carry = t;
-            t = p5 & carry; p5 ^= carry; carry = t;
-            t = p6 & carry; p6 ^= carry; carry = t;
-            p7 ^= carry;
-            restarts[i] = beamBits(nonZeroByteMask(rb));
+        for (int i = 0; i < n;) {
+            // Eight records at a time go through carry-save adders into the
+            // counters' slices, the rest one by one.
+            const int group = n - i >= 8 ? 8 : 1;
+            V rbs[8];
+            std::uint64_t srs[8];
+            for (int g = 0; g < group; ++g, ++i) {
+                V nv;
+                std::memcpy(&nv, recs + i * kStride, sizeof nv); // bytes 12..15 end up masked
+                const V x = nv ^ prev;
+                const V rb = nv & ~prev & live; // interrupted beams that count
+                if (anyDirty) {
+                    // A repainted barrier shows all its beams on its first change.
+                    const V changedBytes = (V)(x != 0);
+                    const V hit = dirty & changedBytes;
+                    ring |= nv & hit & live;
+                    touched |= hit;
+                    dirty &= ~changedBytes;
+                }
+                ring |= rb;
+                touched |= x;
+                rbs[g] = rb;
+                const unsigned interrupted = nonZeroByteMask(rb);
+                restartsLo[i] = static_cast<std::uint8_t>(interrupted);
+                restartsHi[i] = static_cast<std::uint8_t>(interrupted >> 8);
 
-            // The four status bytes, each looked up with the byte before.
-            unsigned k0, k1, k2, k3;
-            statusKeys(nv, prev, k0, k1, k2, k3);
-            const std::uint64_t e = std::uint64_t(t0[k0]) | std::uint64_t(t1[k1]) << 16 |
-                                    std::uint64_t(t2[k2]) << 32 | std::uint64_t(t3[k3]) << 48;
-            const std::uint64_t sr = e & 0x3F3F3F3F3F3F3F3Full;
-            std::uint64_t sc = sr, st;
-            st = s0 & sc; s0 ^= sc; sc = st;
-            st = s1 & sc; s1 ^= sc; sc = st;
-            st = s2 & sc; s2 ^= sc; sc = st;
-            st = s3 & sc; s3 ^= sc; sc = st;
-            st = s4 & sc; s4 ^= sc; sc = st;
-            st = s5 & sc; s5 ^= sc; sc = st;
-            st = s6 & sc; s6 ^= sc; sc = st;
-            s7 ^= sc;
-            statusRing |= sr;
-            const std::uint64_t set = (e & 0x4040404040404040ull) << 1;
-            blindSet |= set;
-            blindRed = (blindRed & ~set) | (e & set);
-            prev = nv;
+                // The four status bytes, each looked up with the byte before.
+                unsigned k0, k1, k2, k3;
+                statusKeys(nv, prev, k0, k1, k2, k3);
+                const std::uint64_t e = std::uint64_t(t0[k0]) | std::uint64_t(t1[k1]) << 16 |
+                                        std::uint64_t(t2[k2]) << 32 | std::uint64_t(t3[k3]) << 48;
+                const std::uint64_t sr = e & 0x3F3F3F3F3F3F3F3Full;
+                srs[g] = sr;
+                statusRing |= sr;
+                const std::uint64_t set = (e & 0x4040404040404040ull) << 1;
+                blindSet |= set;
+                blindRed = (blindRed & ~set) | (e & set);
+                prev = nv;
+            }
+            if (group == 8) {
+                addSlices8(p0, p1, p2, p3, p4, p5, p6, p7, rbs);
+                addSlices8(s0, s1, s2, s3, s4, s5, s6, s7, srs);
+            } else {
+                addSlices1(p0, p1, p2, p3, p4, p5, p6, p7, rbs[0]);
+                addSlices1(s0, s1, s2, s3, s4, s5, s6, s7, srs[0]);
+            }
         }
         prev_ = prev;
         ring_ = ring;
@@ -147,7 +148,7 @@ public:
         // A LED comes ON only after a record that had it OFF, so 448 records
         // count 224 at most: eight slices hold that.
         if ((adds_ += n) > 448 - kMaxBatch) flushCounts();
-        restartHeads(restarts, n);
+        restartHeads(restartsLo, restartsHi, n);
         applied_ += n;
     }
 
@@ -191,11 +192,6 @@ private:
 
     // Barrier b's beam byte in a record: 0, 1, 3, 4, 6, 7, 9, 10.
     static constexpr int beamByte(int b) { return 3 * (b / 2) + b % 2; }
-    // Bits 0, 1, 3, 4, 6, 7, 9, 10 of a byte mask as barrier bits 0..7.
-    static std::uint8_t beamBits(unsigned m) {
-        return static_cast<std::uint8_t>((m & 3u) | (m >> 1 & 0xCu) | (m >> 2 & 0x30u) |
-                                         (m >> 3 & 0xC0u));
-    }
     static std::uint64_t lane(const V& v, int k) {
         std::uint64_t q;
         std::memcpy(&q, bytes(v) + 8 * k, 8);
@@ -232,6 +228,44 @@ private:
         k2 = a[8] | b[8] << 8;
         k3 = a[11] | b[11] << 8;
 #endif
+    }
+
+    // Counts per bit position held as eight bit slices (bit q of the count in
+    // slice q): one word added by rippling the carry, eight through carry-save adders.
+    template <class W>
+    static void csa(W& high, W& low, W a, W b, W c) {
+        const W u = a ^ b;
+        high = (a & b) | (u & c);
+        low = u ^ c;
+    }
+    template <class W>
+    static void addSlices1(W& q0, W& q1, W& q2, W& q3, W& q4, W& q5, W& q6, W& q7, W d) {
+        W t;
+        t = q0 & d; q0 ^= d; d = t;
+        t = q1 & d; q1 ^= d; d = t;
+        t = q2 & d; q2 ^= d; d = t;
+        t = q3 & d; q3 ^= d; d = t;
+        t = q4 & d; q4 ^= d; d = t;
+        t = q5 & d; q5 ^= d; d = t;
+        t = q6 & d; q6 ^= d; d = t;
+        q7 ^= d;
+    }
+    template <class W>
+    static void addSlices8(W& q0, W& q1, W& q2, W& q3, W& q4, W& q5, W& q6, W& q7, const W* d) {
+        W twosA, twosB, foursA, foursB, eights;
+        csa(twosA, q0, q0, d[0], d[1]);
+        csa(twosB, q0, q0, d[2], d[3]);
+        csa(foursA, q1, q1, twosA, twosB);
+        csa(twosA, q0, q0, d[4], d[5]);
+        csa(twosB, q0, q0, d[6], d[7]);
+        csa(foursB, q1, q1, twosA, twosB);
+        csa(eights, q2, q2, foursA, foursB);
+        W t;
+        t = q3 & eights; q3 ^= eights; eights = t;
+        t = q4 & eights; q4 ^= eights; eights = t;
+        t = q5 & eights; q5 ^= eights; eights = t;
+        t = q6 & eights; q6 ^= eights; eights = t;
+        q7 ^= eights;
     }
 
     // The start of a run of records: what the model shows now decides what they may touch.
@@ -315,16 +349,23 @@ private:
     }
 
     // The head of each barrier whose beams were interrupted restarts its blink,
-    // record by record in order.
-    void restartHeads(std::uint8_t* restarts, int n) {
-        std::memset(restarts + n, 0, 8);
+    // record by record in order. lo and hi: the record bytes 0..7 and 8..15
+    // with a beam interrupted, by record.
+    void restartHeads(std::uint8_t* lo, std::uint8_t* hi, int n) {
+        std::memset(lo + n, 0, 8);
+        std::memset(hi + n, 0, 8);
         std::uint64_t byBarrier[8] = {};
         for (int i = 0; i < n; i += 8) {
-            // Eight records' barrier bits turned into eight barriers' record bits.
-            std::uint64_t x;
-            std::memcpy(&x, restarts + i, 8);
+            // Eight records' byte bits turned into eight bytes' record bits.
+            std::uint64_t x, y;
+            std::memcpy(&x, lo + i, 8);
+            std::memcpy(&y, hi + i, 8);
             x = transpose8(x);
-            for (int b = 0; b < 8; ++b) byBarrier[b] |= (x >> 8 * b & 0xFFu) << i;
+            y = transpose8(y);
+            for (int b = 0; b < 8; ++b) {
+                const int j = beamByte(b);
+                byBarrier[b] |= ((j < 8 ? x >> 8 * j : y >> 8 * (j - 8)) & 0xFFu) << i;
+            }
         }
         for (int b = 0; b < 8; ++b) heads_.restartRun(b, byBarrier[b], applied_);
     }

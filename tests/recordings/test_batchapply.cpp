@@ -27,6 +27,7 @@ struct BatchRun {
     int settleOdds;  // 1 in settleOdds batches ends with a settle
     int repeatOdds;  // 1 in repeatOdds records repeats the one before
     int burstOdds;   // 1 in burstOdds records interrupts another beam of barrier 1 (0: never)
+    bool toggle;     // beam 1 of barrier 2 and the alarm of couple D flip on every record
 };
 
 // Shown barriers, excluded beams and barriers still to be repainted, the same
@@ -67,13 +68,14 @@ void change(std::mt19937& rng, StateRecord& s, int statusOdds) {
 
 TEST(BatchApply, SameAsRecordByRecordAtEverySettle) {
     const BatchRun runs[] = {
-        {"busy status, small batches", false, 20, 2, 5, 3, 8, 0},
-        {"full batches, rare settles", false, 20, 6, 64, 40, 20, 0},
-        {"slow blink, mixed batches", false, 60, 3, 64, 7, 4, 3},
-        {"blink count 1, interrupted on end", false, 1, 3, 17, 2, 6, 1},
-        {"blink count 2, interrupted often", false, 2, 3, 40, 3, 6, 2},
-        {"no blink count", false, 0, 3, 33, 5, 6, 2},
-        {"compact", true, 20, 3, 64, 9, 5, 2},
+        {"busy status, small batches", false, 20, 2, 5, 3, 8, 0, false},
+        {"full batches, rare settles", false, 20, 6, 64, 40, 20, 0, false},
+        {"counts up to the top slice", false, 20, 6, 64, 60, 20, 0, true},
+        {"slow blink, mixed batches", false, 60, 3, 64, 7, 4, 3, false},
+        {"blink count 1, interrupted on end", false, 1, 3, 17, 2, 6, 1, false},
+        {"blink count 2, interrupted often", false, 2, 3, 40, 3, 6, 2, false},
+        {"no blink count", false, 0, 3, 33, 5, 6, 2, false},
+        {"compact", true, 20, 3, 64, 9, 5, 2, false},
     };
     for (const BatchRun& run : runs) {
         SCOPED_TRACE(run.name);
@@ -97,6 +99,10 @@ TEST(BatchApply, SameAsRecordByRecordAtEverySettle) {
                     // One more beam of barrier 1 interrupted: its blink restarts again.
                     if (cur[0] == 0xFF) cur[0] = 0;
                     cur[0] |= static_cast<std::uint8_t>(~cur[0] & (cur[0] + 1));
+                }
+                if (run.toggle) {
+                    cur[1] ^= 0x01;
+                    cur[11] ^= 0x02;
                 }
                 std::memcpy(batch + i * BatchApplier::kStride, cur.data(), cur.size());
                 // Bytes past the record are not part of it.
