@@ -98,3 +98,47 @@ TEST(HubdatAnalysis, ChartFilesAndImages) {
     };
     for (const auto& b : bad) EXPECT_EQ(hubdat(b.args).code, b.code) << b.args.join(' ').toStdString();
 }
+
+// hubdat hands the chart command to hubdat-chart: beside it in the build tree,
+// in libexec once installed. Installed, both run; alone, hubdat says what is
+// missing instead of failing silently. The other commands never need it.
+TEST(HubdatAnalysis, ChartRunsFromTheInstalledLayoutAndSaysWhenItsHelperIsMissing) {
+    const QString build = qEnvironmentVariable("HUB_BUILD_DIR");
+    if (build.isEmpty()) GTEST_SKIP() << "run from ctest";
+    QTemporaryDir dir;
+    const QString dat = dir.filePath("s.dat");
+    ASSERT_TRUE(sample().save(dat));
+    const QString prefix = dir.filePath("usr");
+    QProcess install;
+    install.start("cmake", {"--install", build, "--prefix", prefix});
+    ASSERT_TRUE(install.waitForFinished(120000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+
+    struct Case {
+        const char* what;
+        QString program;
+        QStringList args;
+        int code;
+        const char* out; // expected in stdout, or in stderr when the code is not 0
+    } cases[] = {
+        {"installed chart", prefix + "/bin/hubdat",
+         {"chart", dat, "--couple", "B", "--day", "2026-06-13", "--image", dir.filePath("b.png")}, 0,
+         "s.dat.DMo: 151 records"},
+        {"installed replay", prefix + "/bin/hubdat", {"replay", dat, "--json"}, 0, "\"counter\":4"},
+        {"chart without its helper", dir.filePath("alone/hubdat"),
+         {"chart", dat, "--couple", "B", "--day", "2026-06-13"}, 1, "hubdat-chart is missing"},
+        {"replay without the chart helper", dir.filePath("alone/hubdat"), {"replay", dat, "--json"}, 0,
+         "\"counter\":4"},
+    };
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("alone")));
+    ASSERT_TRUE(QFile::copy(prefix + "/bin/hubdat", dir.filePath("alone/hubdat")));
+    for (const Case& c : cases) {
+        QProcess p;
+        p.start(c.program, c.args);
+        ASSERT_TRUE(p.waitForFinished(60000)) << c.what;
+        EXPECT_EQ(p.exitCode(), c.code) << c.what;
+        const QByteArray text = c.code == 0 ? p.readAllStandardOutput() : p.readAllStandardError();
+        EXPECT_TRUE(text.contains(c.out)) << c.what << ": " << text.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(dir.filePath("b.png")).size() > 0);
+}

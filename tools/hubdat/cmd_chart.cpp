@@ -1,5 +1,7 @@
 // hubdat chart: the day or hour activity file of one couple, and the chart image
-// exactly as the chart windows draw it.
+// exactly as the chart windows draw it. Built into hubdat-chart, the one
+// program of the two that loads QtGui.
+#include "chart_texts.h"
 #include "command.h"
 #include "monitor/analysis/activitychart.h"
 #include "monitor/datafile.h"
@@ -9,11 +11,8 @@
 namespace hubdat {
 namespace {
 
-constexpr const char* kSynopsis =
-    "chart FILE.dat --couple A|B|C|D --day YYYY-MM-DD [--hour H] [--image OUT.bmp|OUT.png]";
-
 int usageError(const char* why) {
-    std::fprintf(stderr, "hubdat chart: %s\nUsage: hubdat %s\n", why, kSynopsis);
+    std::fprintf(stderr, "hubdat chart: %s\nUsage: hubdat %s\n", why, kChartSynopsis);
     return kUsage;
 }
 
@@ -85,13 +84,7 @@ int runChart(const QStringList& args) {
     return kOk;
 }
 
-const Register reg{{
-    "chart",
-    kSynopsis,
-    "Writes FILE.dat.DMo (the day chart's file) or, with --hour, FILE.dat.HMo\n"
-    "      for the couple; with --image also the chart as the chart windows draw it.",
-    runChart,
-}};
+const Register reg{{"chart", kChartSynopsis, kChartHelp, runChart}};
 
 } // namespace
 } // namespace hubdat

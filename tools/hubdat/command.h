@@ -16,8 +16,8 @@ struct Command {
     const char* synopsis; // one line: "info FILE.dat"
     const char* help;     // the paragraph under it in --help
     std::function<int(const QStringList& args)> run; // args after the subcommand name
-    // Draws text or pictures: needs a GUI application (offscreen). Others start
-    // without the platform plugin and its fonts, several milliseconds sooner.
+    // Draws text or pictures: needs a GUI application (offscreen), which only
+    // hubdat-chart has. Others start without QtGui, several milliseconds sooner.
     bool needsGui = true;
 };
 

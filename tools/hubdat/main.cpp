@@ -2,7 +2,9 @@
 #include "command.h"
 
 #include <QCoreApplication>
+#if HUBDAT_GUI
 #include <QGuiApplication>
+#endif
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -29,17 +31,17 @@ Register::Register(Command c) { registry().emplace(c.name, std::move(c)); }
 
 int main(int argc, char** argv) {
     using namespace hubdat;
+    std::unique_ptr<QCoreApplication> app;
+#if HUBDAT_GUI
     // Charts draw text, so a GUI application (offscreen) is needed; nothing is
     // shown. Commands that draw nothing get a plain core application.
     const auto named = argc > 1 ? registry().find(argv[1]) : registry().end();
-    const bool gui = named == registry().end() || named->second.needsGui;
-    std::unique_ptr<QCoreApplication> app;
-    if (gui) {
+    if (named == registry().end() || named->second.needsGui) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
     }
+#endif
+    if (!app) app = std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = app->arguments().mid(1);
     if (args.isEmpty()) {
         usage(stderr);
