@@ -28,32 +28,40 @@ namespace hub::recordapply {
 // combination of the two barriers being shown (bit 0 first, bit 1 second).
 using StatusTable = std::array<std::uint16_t, 65536>;
 
-inline std::uint16_t statusChange(std::uint8_t p, std::uint8_t s, bool first, bool second) {
-    if (s == p) return 0;
-    unsigned lo = 0, hi = 0;
-    std::uint8_t w = s;
-    // The Blind lens is set unless Blind names the other barrier.
-    const auto pack = [](const StatusEffect& e) {
-        const unsigned set = !(e.blind && !e.mine);
-        return e.rises | set << 6 | (set & e.blind) << 7;
-    };
-    if (first) {
-        const StatusEffect e = statusEffect<true>(w, p);
-        lo = pack(e);
-        w = e.st;
-    }
-    if (second && w != p) hi = pack(statusEffect<false>(w, p));
-    return static_cast<std::uint16_t>(lo | hi << 8);
-}
-
 inline const StatusTable& statusTable(int shown) {
     static std::once_flag once[4];
     static std::unique_ptr<StatusTable> tables[4];
     std::call_once(once[shown & 3], [shown] {
+        const bool first = shown & 1, second = shown & 2;
+        // What the new byte alone decides (LEDs lit, the Blind lens, the byte
+        // the second barrier sees) and what the previous byte alone decides
+        // (LEDs already ON); a LED comes ON when lit and not ON before.
+        std::array<std::uint8_t, 256> lit1{}, lit2{}, seen{}, before1{}, before2{};
+        // The Blind lens is set unless Blind names the other barrier; bit 6 set, bit 7 red.
+        const auto mark = [](const StatusEffect& e) {
+            const unsigned set = !(e.blind && !e.mine);
+            return static_cast<std::uint8_t>(set << 6 | (set & e.blind) << 7);
+        };
+        for (unsigned v = 0; v < 256; ++v) {
+            const auto b = static_cast<std::uint8_t>(v);
+            const StatusEffect e1 = statusEffect<true>(b, b);
+            before1[v] = static_cast<std::uint8_t>(e1.before);
+            before2[v] = static_cast<std::uint8_t>(statusEffect<false>(b, b).before);
+            if (first) lit1[v] = static_cast<std::uint8_t>(e1.lit | mark(e1));
+            seen[v] = first ? e1.st : b;
+            const StatusEffect e2 = statusEffect<false>(seen[v], seen[v]);
+            if (second) lit2[v] = static_cast<std::uint8_t>(e2.lit | mark(e2));
+        }
         auto t = std::make_unique<StatusTable>();
-        for (unsigned i = 0; i < 65536; ++i)
-            (*t)[i] = statusChange(static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i),
-                                   shown & 1, shown & 2);
+        for (unsigned p = 0; p < 256; ++p) {
+            std::uint16_t* row = t->data() + 256 * p;
+            for (unsigned s = 0; s < 256; ++s) {
+                const unsigned lo = lit1[s] & ~before1[p];
+                // The second barrier only when the byte it sees differs from the previous one.
+                const unsigned hi = seen[s] != p ? lit2[s] & ~before2[p] : 0u;
+                row[s] = s == p ? 0 : static_cast<std::uint16_t>(lo | hi << 8);
+            }
+        }
         tables[shown & 3] = std::move(t);
     });
     return *tables[shown & 3];
@@ -72,8 +80,10 @@ public:
     // applied so far.
     void apply(const std::uint8_t* recs, int n) {
         if (!open_) begin();
-        // Interrupted beams by record, bytes 0..7 and 8..15 of the record.
-        alignas(8) std::uint8_t restartsLo[kMaxBatch + 8], restartsHi[kMaxBatch + 8];
+        // Interrupted beams: byte j of interrupted[g] has bit k set when record
+        // 8g + k interrupted a beam of record byte j.
+        V interrupted[kMaxBatch / 8];
+        V groupInterrupted = V{};
         // Locals, so that they stay in registers.
         V prev = prev_, ring = ring_, touched = touched_, dirty = dirty_;
         const V live = live_;
@@ -110,9 +120,11 @@ public:
                 ring |= rb;
                 touched |= x;
                 rbs[g] = rb;
-                const unsigned interrupted = nonZeroByteMask(rb);
-                restartsLo[i] = static_cast<std::uint8_t>(interrupted);
-                restartsHi[i] = static_cast<std::uint8_t>(interrupted >> 8);
+                groupInterrupted |= (V)(rb != 0) & kRecordBit[i & 7];
+                if ((i & 7) == 7 || i == n - 1) {
+                    interrupted[i >> 3] = groupInterrupted;
+                    groupInterrupted = V{};
+                }
 
                 // The four status bytes, each looked up with the byte before.
                 unsigned k0, k1, k2, k3;
@@ -148,7 +160,7 @@ public:
         // A LED comes ON only after a record that had it OFF, so 448 records
         // count 224 at most: eight slices hold that.
         if ((adds_ += n) > 448 - kMaxBatch) flushCounts();
-        restartHeads(restartsLo, restartsHi, n);
+        restartHeads(interrupted, n);
         applied_ += n;
     }
 
@@ -190,6 +202,18 @@ public:
 private:
     using V = std::uint8_t __attribute__((vector_size(16)));
 
+    // Bit k in every byte, for record k of a group of eight.
+    static constexpr V kRecordBit[8] = {
+        {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
+        {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2},
+        {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4},
+        {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8},
+        {16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16},
+        {32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32},
+        {64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64},
+        {128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128, 128},
+    };
+
     // Barrier b's beam byte in a record: 0, 1, 3, 4, 6, 7, 9, 10.
     static constexpr int beamByte(int b) { return 3 * (b / 2) + b % 2; }
     static std::uint64_t lane(const V& v, int k) {
@@ -199,16 +223,6 @@ private:
     }
     static const std::uint8_t* bytes(const V& v) { return reinterpret_cast<const std::uint8_t*>(&v); }
     static std::uint8_t* bytes(V& v) { return reinterpret_cast<std::uint8_t*>(&v); }
-
-    // Bit i set when byte i of v is not zero.
-    static unsigned nonZeroByteMask(const V& v) {
-#if defined(__SSE2__)
-        return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(__m128i(v), _mm_setzero_si128()))) &
-               0xFFFFu;
-#else
-        return gatherHighBits(nonZeroBytes(lane(v, 0))) | gatherHighBits(nonZeroBytes(lane(v, 1))) << 8;
-#endif
-    }
 
     // Previous byte (high) and new byte (low) of each couple's status, bytes 2, 5, 8, 11.
     static void statusKeys(const V& n, const V& p, unsigned& k0, unsigned& k1, unsigned& k2,
@@ -349,25 +363,15 @@ private:
     }
 
     // The head of each barrier whose beams were interrupted restarts its blink,
-    // record by record in order. lo and hi: the record bytes 0..7 and 8..15
-    // with a beam interrupted, by record.
-    void restartHeads(std::uint8_t* lo, std::uint8_t* hi, int n) {
-        std::memset(lo + n, 0, 8);
-        std::memset(hi + n, 0, 8);
-        std::uint64_t byBarrier[8] = {};
-        for (int i = 0; i < n; i += 8) {
-            // Eight records' byte bits turned into eight bytes' record bits.
-            std::uint64_t x, y;
-            std::memcpy(&x, lo + i, 8);
-            std::memcpy(&y, hi + i, 8);
-            x = transpose8(x);
-            y = transpose8(y);
-            for (int b = 0; b < 8; ++b) {
-                const int j = beamByte(b);
-                byBarrier[b] |= ((j < 8 ? x >> 8 * j : y >> 8 * (j - 8)) & 0xFFu) << i;
-            }
+    // record by record in order.
+    void restartHeads(const V* interrupted, int n) {
+        const int groups = (n + 7) / 8;
+        for (int b = 0; b < 8; ++b) {
+            const int j = beamByte(b);
+            std::uint64_t records = 0;
+            for (int g = 0; g < groups; ++g) records |= std::uint64_t(bytes(interrupted[g])[j]) << 8 * g;
+            heads_.restartRun(b, records, applied_);
         }
-        for (int b = 0; b < 8; ++b) heads_.restartRun(b, byBarrier[b], applied_);
     }
 
     // Bit j of byte i to bit i of byte j.

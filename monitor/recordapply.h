@@ -72,7 +72,9 @@ inline unsigned applyBeams(BarrierModel& bar, std::uint8_t now, std::uint8_t bef
 // couple's working status byte, which a Blind event consumes.
 struct StatusEffect {
     unsigned on;     // bit n - 9: LED n (9 Alarm .. 13 Standby) ON
-    unsigned rises;  // bit n - 9: LED n (9 .. 14 Blind) came ON
+    unsigned rises;  // bit n - 9: LED n (9 .. 14 Blind) came ON: lit and not before
+    unsigned lit;    // bit n - 9: LED n (9 .. 14) lit by s
+    unsigned before; // bit n - 9: LED n (9 .. 14) ON with p (depends on p alone)
     unsigned blind;  // the Blind bit is set
     unsigned mine;   // ... and names this barrier
     std::uint8_t st; // the working byte left for the second barrier
@@ -94,10 +96,11 @@ inline StatusEffect statusEffect(std::uint8_t s, std::uint8_t p) {
     // ON now and ON before.
     const unsigned on = ((sv >> 1) & 1u) | ((st >> tamper) & 1u) << 1 | ((st >> 4) & 1u) << 2 |
                         ((st >> disq) & 1u) << 3 | ((st >> 7) & 1u) << 4;
-    const unsigned was = ((pv >> 1) & 1u) | ((pv >> tamper) & 1u) << 1 |
-                         ((pv >> 4) & 1u) << 2 | ((pv >> disq) & 1u) << 3 |
-                         ((pv >> 7) & 1u) << 4;
-    return {on, (on & ~was) | (mine & ~pv & 1u) << 5, blind, mine, static_cast<std::uint8_t>(st)};
+    const unsigned before = ((pv >> 1) & 1u) | ((pv >> tamper) & 1u) << 1 |
+                            ((pv >> 4) & 1u) << 2 | ((pv >> disq) & 1u) << 3 |
+                            ((pv >> 7) & 1u) << 4 | (pv & 1u) << 5;
+    const unsigned lit = on | mine << 5;
+    return {on, lit & ~before, lit, before, blind, mine, static_cast<std::uint8_t>(st)};
 }
 
 // The lenses of LEDs 9..13 for the ON bits of a status effect.
