@@ -273,7 +273,11 @@ public:
     }
     // Restarts of barrier b at records base + 1 + i for each bit i of mask, in
     // order. After the first the countdown always starts from BlinkCount, so
-    // only the head's colour is carried from one to the next.
+    // only the head's colour is carried from one to the next: a restart more
+    // than BlinkCount records after the one before finds the head gray and
+    // turns it black; a nearer one swaps it once for every record between them
+    // and once more. The last restart's head follows from the last of the far
+    // ones (or the one before the mask) and the parity of the distance.
     void restartRun(int b, std::uint64_t mask, std::int64_t base) {
         if (!mask) return;
         if (!(fresh_ >> b & 1u)) {
@@ -283,22 +287,26 @@ public:
         }
         const std::int64_t count = hub_.stream.blinkCount;
         const std::int64_t live0 = running_ & (count > 0);
-        const std::int64_t c = count - live0; // the countdown after every restart
-        std::int64_t at = at_[b];
-        std::int64_t black = m_.caps[b].brush != colour::Gray;
-        for (; mask; mask &= mask - 1) {
-            const std::int64_t r = base + 1 + std::countr_zero(mask);
-            const std::int64_t k = r - 1 - at;
-            // The head before this restart, then the restart's own step. (With
-            // c <= 0 only k == 0 is within, which leaves the head as it was.)
-            const std::int64_t within = running_ & (k <= c);
-            const std::int64_t before = (within & (black ^ (k & 1))) | (black & (k == 0));
-            black = live0 & (before ^ 1);
-            at = r;
+        const std::int64_t at = at_[b];
+        const std::int64_t last = base + 1 + (63 - std::countl_zero(mask));
+        const std::int64_t first = base + 1 + std::countr_zero(mask);
+        // Restarts with another one in the count records before them.
+        std::uint64_t near;
+        if (count >= 64) {
+            const std::uint64_t low = mask & (~mask + 1);
+            near = ~((low << 1) - 1);
+        } else {
+            near = spread(mask, static_cast<int>(count < 0 ? 0 : count)) << 1;
         }
-        hub_.blink[b] = static_cast<int>(c);
+        std::uint64_t far = mask & ~near;
+        far &= far - std::uint64_t(first - at <= count); // the first is near the restart before the mask
+        const std::int64_t black0 = m_.caps[b].brush != colour::Gray;
+        const std::int64_t fromFar = 1 ^ ((last - (base + 1 + (63 - std::countl_zero(far | 1)))) & 1);
+        const std::int64_t fromBefore = black0 ^ ((last - at) & 1);
+        const std::int64_t black = live0 & (far ? fromFar : fromBefore);
+        hub_.blink[b] = static_cast<int>(count - live0);
         m_.caps[b].brush = black ? colour::Black : colour::Gray;
-        at_[b] = at;
+        at_[b] = last;
         fresh_ |= 1u << b;
     }
     // The count of state records so far, for callers that apply them in batches.
@@ -317,6 +325,24 @@ public:
     }
 
 private:
+    // Bits i + 0 .. i + n - 1 for every bit i of m (n < 64; bits past 63 drop).
+    static std::uint64_t spread(std::uint64_t m, int n) {
+        std::uint64_t r = 0, w = m; // w: bits i + 0 .. i + width - 1
+        int width = 1, offset = 0;
+        while (n) {
+            if (n & 1) {
+                r |= w << offset;
+                offset += width;
+            }
+            n >>= 1;
+            if (n) {
+                w |= w << width;
+                width *= 2;
+            }
+        }
+        return r;
+    }
+
     // Countdown c and head w after k >= 0 more steps. A running countdown
     // steps min(k, c) times, swapping the head between gray and black each
     // time; the step after it reaches 0 leaves the head gray, as does every

@@ -75,6 +75,7 @@ TEST(BatchApply, SameAsRecordByRecordAtEverySettle) {
         {"blink count 1, interrupted on end", false, 1, 3, 17, 2, 6, 1, false},
         {"blink count 2, interrupted often", false, 2, 3, 40, 3, 6, 2, false},
         {"no blink count", false, 0, 3, 33, 5, 6, 2, false},
+        {"blink count past a batch", false, 100, 3, 64, 12, 6, 5, false},
         {"compact", true, 20, 3, 64, 9, 5, 2, false},
     };
     for (const BatchRun& run : runs) {
