@@ -298,7 +298,7 @@ private:
         }
         for (int c = 0; c < 4; ++c)
             tables_[c] = &statusTable(int(m_.barre[2 * c].visible) | int(m_.barre[2 * c + 1].visible) << 1);
-        anyDirty_ = hub_.beamsDirty != 0;
+        anyDirty_ = (lane(dirty_, 0) | lane(dirty_, 1)) != 0;
         touched_ = ring_ = V{};
         for (V& p : planes_) p = V{};
         statusPlanes_ = {};
@@ -333,8 +333,8 @@ private:
             second.leds[Led::Blind - 1].lens = secondRed & 0x80u ? colour::Red : colour::Maroon;
     }
 
-    // The bit-sliced counters into the LED counters.
-    // The eight slices of one byte, transposed, give its eight LEDs' counts.
+    // The bit-sliced counters into the LED counters: the eight slices of one
+    // byte, transposed, give its eight LEDs' counts.
     void flushCounts() {
         if (!open_) return;
         for (int b = 0; b < 8; ++b) {

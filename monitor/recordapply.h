@@ -1,7 +1,7 @@
 #pragma once
-// RiceviDati's record application, inline, for RiceviDati itself and for the
-// replay loop, which applies millions of records and cannot afford a call and
-// a full head step for each.
+// RiceviDati's record application, inline, and the pieces of it the replay's
+// batches (batchapply.h) build on: the status LED rules and the head blink in
+// closed form.
 #include "monitor/display/monitormodel.h"
 #include "monitor/hubstate.h"
 #include "monitor/staterecord.h"
@@ -241,36 +241,14 @@ inline unsigned applyLeds(MonitorModel& m, HubState& hub, const StateRecord& n,
 // The head blink of a replay in closed form. Stepping all eight heads on every
 // record costs more than the rest of the record; between two restarts of its
 // countdown a head's course is fixed, so each barrier's head and countdown are
-// brought up to date only when its beams change and when the model is looked
-// at (settle). The result is the same as stepping every record.
+// brought up to date only when its beams are interrupted (the countdown
+// restarts) and when the model is looked at (settle). The result is the same
+// as stepping every record.
 class HeadClock {
 public:
     HeadClock(MonitorModel& m, HubState& hub, bool compact)
         : m_(m), hub_(hub), running_(compact ? 0 : 1) {}
 
-    // One more state record: call before applying it.
-    void tick() { ++now_; }
-    // onBeams of applyLeds: barrier b's beams changed in the current record;
-    // only an interruption changes the course of its head.
-    void beams(int b, unsigned counted) {
-        if (counted) restartAt(b, now_);
-    }
-    // The same for record r (1-based, not before the last restart of b, not after now).
-    void restartAt(int b, std::int64_t r) {
-        int& blink = hub_.blink[b];
-        Rgb& brush = m_.caps[b].brush;
-        std::int64_t c = blink;
-        Rgb w = brush;
-        advance(c, w, r - 1 - at_[b]);
-        c = hub_.stream.blinkCount; // restart, then this record's step
-        const std::int64_t live = running_ & (c > 0);
-        w = colour::Gray & (Rgb(live & (w == colour::Gray)) - 1u);
-        c -= live;
-        blink = static_cast<int>(c);
-        brush = w;
-        at_[b] = r;
-        fresh_ |= 1u << b;
-    }
     // Restarts of barrier b at records base + 1 + i for each bit i of mask, in
     // order. After the first the countdown always starts from BlinkCount, so
     // only the head's colour is carried from one to the next: a restart more
@@ -309,7 +287,7 @@ public:
         at_[b] = last;
         fresh_ |= 1u << b;
     }
-    // The count of state records so far, for callers that apply them in batches.
+    // The count of state records applied so far.
     void setNow(std::int64_t n) { now_ = n; }
     // Every head and countdown as after stepping each record so far.
     void settle() {
@@ -325,6 +303,24 @@ public:
     }
 
 private:
+    // Barrier b's countdown restarted at record r (1-based, not before its
+    // last restart), from whatever state its head was in.
+    void restartAt(int b, std::int64_t r) {
+        int& blink = hub_.blink[b];
+        Rgb& brush = m_.caps[b].brush;
+        std::int64_t c = blink;
+        Rgb w = brush;
+        advance(c, w, r - 1 - at_[b]);
+        c = hub_.stream.blinkCount; // restart, then this record's step
+        const std::int64_t live = running_ & (c > 0);
+        w = colour::Gray & (Rgb(live & (w == colour::Gray)) - 1u);
+        c -= live;
+        blink = static_cast<int>(c);
+        brush = w;
+        at_[b] = r;
+        fresh_ |= 1u << b;
+    }
+
     // Bits i + 0 .. i + n - 1 for every bit i of m (n < 64; bits past 63 drop).
     static std::uint64_t spread(std::uint64_t m, int n) {
         std::uint64_t r = 0, w = m; // w: bits i + 0 .. i + width - 1
@@ -360,7 +356,7 @@ private:
     MonitorModel& m_;
     HubState& hub_;
     const std::int64_t running_; // 0 in "Compact": heads do not blink
-    std::int64_t now_ = 0;              // state records so far
+    std::int64_t now_ = 0;              // state records applied (setNow)
     std::array<std::int64_t, 8> at_{};  // record each head is up to date with
     unsigned fresh_ = 0; // heads whose record at_ restarted them (the countdown is BlinkCount less its step)
 };
