@@ -1,8 +1,10 @@
 #include "common/DialogSeam.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <deque>
 #include <map>
 
@@ -30,6 +32,7 @@ std::optional<QVariant> DialogSeam::take(const QString& name) {
 void DialogSeam::clear() {
     queues().clear();
     shown().clear();
+    beeps() = 0;
 }
 
 int DialogSeam::pending() {
@@ -43,14 +46,28 @@ QStringList& DialogSeam::shown() {
     return s;
 }
 
+long long& DialogSeam::beeps() {
+    static long long n = 0;
+    return n;
+}
+
 int execDialog(QDialog* d, const QString& name) {
-    if (auto a = DialogSeam::take(name)) {
-        // A text answer ("NO", "SI", ...) is for dialogs whose answer is a
-        // caption: the dialog gets it as its "seamAnswer" property.
-        if (a->typeId() == QMetaType::QString) d->setProperty("seamAnswer", *a);
-        return a->toInt();
-    }
+    if (auto a = DialogSeam::take(name)) return a->toInt();
     return d->exec();
+}
+
+void beep() {
+    ++DialogSeam::beeps();
+    QApplication::beep();
+}
+
+bool startInstance(const QString& program, const QStringList& arguments) {
+    if (auto a = DialogSeam::take(QStringLiteral("instance"))) {
+        DialogSeam::shown() << QStringLiteral("instance: ") + program + QLatin1Char(' ') +
+                                   arguments.join(QLatin1Char(' '));
+        return a->toBool();
+    }
+    return QProcess::startDetached(program, arguments);
 }
 
 void showError(QWidget* parent, const QString& text) {

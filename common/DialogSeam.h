@@ -21,12 +21,19 @@ public:
     static int pending();
     // Every message shown (or answered by the seam), as "name: text", for tests.
     static QStringList& shown();
+    // System beeps given since the last clear(): a test cannot hear them.
+    static long long& beeps();
 };
 
 // A modal dialog: returns a queued answer (as the exec() result) without showing
-// the dialog, or runs d->exec(). A queued text is also set as the dialog's
-// property "seamAnswer" (the stop question takes "NO", "SI" or "KO").
+// the dialog, or runs d->exec().
 int execDialog(QDialog* d, const QString& name);
+
+// The system beep.
+void beep();
+// Starts another process of a program, detached. Seam name "instance": a
+// queued bool answers it instead, and "instance: program args" is recorded.
+bool startInstance(const QString& program, const QStringList& arguments);
 
 // Message boxes. Seam name "error" / "info"; the answer is ignored.
 void showError(QWidget* parent, const QString& text);

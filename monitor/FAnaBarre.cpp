@@ -87,7 +87,8 @@ QPixmap helpPicture() {
 
 } // namespace
 
-TAnalisiBarre::TAnalisiBarre(QWidget* parent) : QWidget(parent) {
+TAnalisiBarre::TAnalisiBarre(hub::HubPort& port, hub::SteadyClock& clock, QWidget* parent)
+    : QWidget(parent), port_(port), clock_(clock) {
     setObjectName(QStringLiteral("AnalisiBarre"));
     setWindowTitle(QLatin1String(hub::kMainCaption));
     hub::look::greyWindow(this);
@@ -243,7 +244,7 @@ void TAnalisiBarre::buildControls() {
     TimerComDati->setObjectName(QStringLiteral("TimerComDati"));
 
     // Each control is bound to its handler here, by name, as a reader looks for it.
-    connect(SBRicevi, &QPushButton::clicked, this, &TAnalisiBarre::SBRiceviClick);
+    connect(SBRicevi, &QPushButton::clicked, this, [this] { SBRiceviClick(); });
     connect(BOpenFile, &QPushButton::clicked, this, &TAnalisiBarre::BOpenFileClick);
     connect(BExport, &QPushButton::clicked, this, &TAnalisiBarre::BExportClick);
     connect(BMovA, &QPushButton::clicked, this, &TAnalisiBarre::BMovAClick);
@@ -318,7 +319,6 @@ void TAnalisiBarre::FormPaint() {
     if (!viewerMode() || caption.size() < 9 || caption.at(8) != QLatin1Char('.')) return;
     setWindowTitle(italian() ? QStringLiteral("ZEMBRA ---- INTERROGAZIONE")
                              : QStringLiteral("ZEMBRA ---- INQUIRY"));
-    ++viewerLoads;
     // Loading hides panels and resizes the window: not something to do inside
     // a paint, so it runs right after it.
     QTimer::singleShot(0, this, &TAnalisiBarre::ReadFile);
@@ -339,18 +339,10 @@ void TAnalisiBarre::SBEXITClick() { close(); }
 void TAnalisiBarre::DomandaStop() {
     TStop dlg(this);
     if (italian()) dlg.BSI->setText(QStringLiteral("SI"));
-    dlg.Timer1->setInterval(stopTimeoutMs);
     const int result = hub::execDialog(&dlg, QStringLiteral("stop"));
-    QString answer = dlg.property("seamAnswer").toString();
-    if (answer.isEmpty()) {
-        if (result == TStop::ResultSI)
-            answer = QStringLiteral("SI");
-        else if (result == TStop::ResultNO)
-            answer = QStringLiteral("NO");
-        else
-            answer = dlg.LOK->text();
-    }
-    LOK->setText(answer);
+    LOK->setText(result == TStop::ResultSI   ? QStringLiteral("SI")
+                 : result == TStop::ResultNO ? QStringLiteral("NO")
+                                             : QStringLiteral("KO"));
 }
 
 void TAnalisiBarre::BtnHelpClick() {

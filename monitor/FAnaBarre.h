@@ -7,6 +7,7 @@
 // and change list). Each area adds its members in its own block below.
 #include "monitor/display/Barra.h"
 #include "monitor/hubstate.h"
+#include "serial/line.h"
 #include "monitor/staterecord.h"
 
 #include <QSize>
@@ -18,8 +19,7 @@
 #include <optional>
 
 namespace hub {
-class HubLink;
-class TComPort;
+class HubPort;
 } // namespace hub
 
 class QComboBox;
@@ -33,7 +33,8 @@ class QToolButton;
 class TAnalisiBarre : public QWidget {
     Q_OBJECT
 public:
-    explicit TAnalisiBarre(QWidget* parent = nullptr);
+    // The port acquisitions run on and the clock of the link's deadlines.
+    TAnalisiBarre(hub::HubPort& port, hub::SteadyClock& clock, QWidget* parent = nullptr);
     ~TAnalisiBarre() override;
 
     // ---- controls, by their names in the system --------------------------
@@ -110,24 +111,24 @@ public:
     QSize initialSize() const { return initialSize_; }
 
     // ---- link (FAnaBarreLink.cpp) -----------------------------------------
-    void SBRiceviClick();
-    void FermaRic(bool confirm);
-    void TimerComSetTimer();
-    void TimerComDatiTimer();
-    // The serial component (_comm) and the hub link, made on first use.
-    hub::TComPort& comm();
-    hub::HubLink& hubLink();
-    // Acquisition settings kept while the program runs.
-    bool recordingFlag = false;  // "Creating file"
-    QString recordingFileName;   // of the running (or last) acquisition
-    // Unattended start (--port): the next SBRiceviClick fills the dialog from
-    // here and presses OK itself, without showing it.
+    // The acquisition dialog filled in beforehand.
     struct RiceviPreset {
         QString port;
         std::optional<bool> record; // unset: the dialog's own choice
         QString name;               // empty: the proposed date-time name
+        // The --port start: OK is pressed at once, without showing the
+        // dialog, and the acquisition outlives its device (reopenOnDeviceLoss).
+        bool unattended = false;
     };
-    std::optional<RiceviPreset> riceviPreset;
+    // "RECEIVE DATA": the dialog as the user fills it in.
+    void SBRiceviClick();
+    void SBRiceviClick(const RiceviPreset& preset);
+    void FermaRic(bool confirm);
+    void TimerComSetTimer();
+    void TimerComDatiTimer();
+    // Acquisition settings kept while the program runs.
+    bool recordingFlag = false;  // "Creating file"
+    QString recordingFileName;   // of the running (or last) acquisition
     // SIGTERM / SIGINT: ends a running acquisition without asking.
     void stopWithoutAsking();
     // Unattended running (set by the --port start): a device that vanishes,
@@ -148,11 +149,6 @@ public:
     bool RiceviSet_TC(std::uint8_t kind, std::array<std::uint8_t, hub::kTcBlockSize> block);
     void ReadFile();
     void BOpenFileClick();
-    // Starts the viewer instance when a file is opened during an acquisition;
-    // empty means QProcess::startDetached (a test puts its own here).
-    std::function<bool(const QString& program, const QStringList& args)> startInstance;
-    // System beeps given by RiceviDati (a test reads it; the beep is not observable).
-    int beeps = 0;
 
     // ---- analysis (FAnaBarreAnalysis.cpp) ---------------------------------
     void BExportClick();
@@ -165,12 +161,6 @@ public:
     // ---- inspect (FAnaBarreInspect.cpp) -----------------------------------
     void BSetupClick();
     void Monitor1Click();
-
-    // ---- shell internals and test hooks ----------------------------------
-    // The stop question gives up after this long (a test shortens it).
-    int stopTimeoutMs = 5000;
-    // How many times the first paint started loading the viewer's file.
-    int viewerLoads = 0;
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
@@ -187,6 +177,9 @@ private:
     void setZoomItems(const std::array<QString, 6>& items, int index);
     bool canResize(int currentWidth, int& newWidth, int& newHeight);
     void applyConstraints();
+    void riceviClick(const RiceviPreset* preset);
+    hub::HubPort& port_;
+    hub::SteadyClock& clock_;
     QSize initialSize_;
     QSize acceptedSize_;   // the size the resize check last agreed to
     bool inUserResize_ = false;

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
@@ -33,10 +32,7 @@ void TAnalisiBarre::RiceviDati(const hub::StateRecord& state, bool beamSound, bo
     const bool beep = hub::RiceviDati(Monitor1->model(), hub, state, beamSound, ledSound,
                                       compactView(ComboZoom));
     Monitor1->refresh();
-    if (beep) {
-        ++beeps;
-        QApplication::beep();
-    }
+    if (beep) hub::beep();
 }
 
 bool TAnalisiBarre::RiceviSet_SW(std::uint8_t kind,
@@ -123,11 +119,7 @@ void TAnalisiBarre::BOpenFileClick() {
         path += QStringLiteral(".dat");
     if (LRicCorso->isVisibleTo(this)) {
         // An acquisition is running: the recording opens in a viewer of its own.
-        const QString program = QCoreApplication::applicationFilePath();
-        if (startInstance)
-            startInstance(program, {path});
-        else
-            QProcess::startDetached(program, {path});
+        hub::startInstance(QCoreApplication::applicationFilePath(), {path});
         return;
     }
     NomeArch->setText(path);

@@ -9,8 +9,8 @@
 #include "monitor/datafile.h"
 #include "monitor/display/Barra.h"
 #include "monitor/hublink.h"
+#include "monitor/hubport.h"
 #include "monitor/version.h"
-#include "serial/comms.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,10 +55,8 @@ void setCaption(QLabel* l, const QString& text) {
 
 // Owned by the window (a QObject child), so the header needs no link types.
 struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
-    explicit LinkArea(TAnalisiBarre* window)
-        : QObject(window), w(window), link(comm, hub::SystemClock::instance(), window->hub, *this) {
-        comm.setHubLine();
-    }
+    LinkArea(TAnalisiBarre* window, hub::HubPort& port, hub::SteadyClock& clock)
+        : QObject(window), w(window), port(port), link(port.line(), clock, window->hub, *this) {}
 
     bool riceviSetSW(std::uint8_t kind, const std::array<std::uint8_t, hub::kSwBlockSize>& b) override {
         return w->RiceviSet_SW(kind, b);
@@ -92,7 +90,7 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
     }
 
     TAnalisiBarre* w;
-    hub::TComPort comm;
+    hub::HubPort& port;
     hub::DataFileWriter writer;
     hub::HubLink link;
     bool deviceErrorShown = false; // a device error is shown once per acquisition
@@ -100,17 +98,13 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
 
 TAnalisiBarre::LinkArea& TAnalisiBarre::linkArea() {
     if (!linkArea_) {
-        linkArea_ = new LinkArea(this);
+        linkArea_ = new LinkArea(this, port_, clock_);
         TimerReopen = new QTimer(this);
         TimerReopen->setObjectName(QStringLiteral("TimerReopen"));
         connect(TimerReopen, &QTimer::timeout, this, &TAnalisiBarre::TimerReopenTimer);
     }
     return *linkArea_;
 }
-
-hub::TComPort& TAnalisiBarre::comm() { return linkArea().comm; }
-
-hub::HubLink& TAnalisiBarre::hubLink() { return linkArea().link; }
 
 void TAnalisiBarre::syncLink() {
     hub::HubLink& l = linkArea().link;
@@ -139,8 +133,8 @@ void TAnalisiBarre::runLink(const std::function<void()>& step) {
     if (!error.isEmpty() && reopenOnDeviceLoss && connected) {
         // Nobody is there to answer a message: say it on stderr and keep the
         // acquisition going until the device is back.
-        sayReopening(error, a.comm.PortName);
-        a.link.deviceLost([&] { a.comm.Close(); });
+        sayReopening(error, a.port.portName());
+        a.link.deviceLost([&] { a.port.close(); });
         syncLink();
         return;
     }
@@ -153,7 +147,11 @@ void TAnalisiBarre::runLink(const std::function<void()>& step) {
     }
 }
 
-void TAnalisiBarre::SBRiceviClick() {
+void TAnalisiBarre::SBRiceviClick() { riceviClick(nullptr); }
+
+void TAnalisiBarre::SBRiceviClick(const RiceviPreset& preset) { riceviClick(&preset); }
+
+void TAnalisiBarre::riceviClick(const RiceviPreset* preset) {
     LinkArea& a = linkArea();
     const QDateTime now = QDateTime::currentDateTime();
     LStart->setText(hub::shortDateText(now.date()) + QLatin1Char(' ') + hub::longTimeText(now.time()));
@@ -168,52 +166,35 @@ void TAnalisiBarre::SBRiceviClick() {
     d.ElPorte->setNoPortText(QLatin1String(kNoPorts));
     d.ElPorte->relist();
     const QStringList ports = d.ElPorte->entries();
-    a.comm.PortName = hub.lastPort;
-    const int at = a.comm.PortIndex(ports);
+    int at = -1;
+    for (int i = 0; i < ports.size() && at < 0; ++i)
+        if (ports[i].compare(hub.lastPort, Qt::CaseInsensitive) == 0) at = i;
     d.ElPorte->setCurrentText(at >= 0 ? ports.at(at) : QString());
     d.NomeArchivio->setText(hub::proposedRecordingName(now.date().year(), now.date().month(),
                                                        now.date().day(), now.time().hour(),
                                                        now.time().minute(), now.time().second()));
 
-    if (riceviPreset) {
-        reopenOnDeviceLoss = true;
-        const RiceviPreset p = *riceviPreset;
-        riceviPreset.reset();
-        d.ElPorte->setCurrentText(p.port);
-        if (p.record) {
-            d.Memor->setChecked(*p.record);
+    if (preset) {
+        d.ElPorte->setCurrentText(preset->port);
+        if (preset->record) {
+            d.Memor->setChecked(*preset->record);
             d.MemorClick();
         }
-        if (!p.name.isEmpty()) d.NomeArchivio->setText(p.name);
-        d.Button1Click();
-    } else {
-        // Tests give the fields through the seam ("ricevi-fields": port,
-        // record, name), then the answer ("ricevi": 1 is OK).
-        if (auto f = hub::DialogSeam::take(QStringLiteral("ricevi-fields"))) {
-            const QVariantMap m = f->toMap();
-            if (m.contains(QStringLiteral("port"))) d.ElPorte->setCurrentText(m.value(QStringLiteral("port")).toString());
-            if (m.contains(QStringLiteral("record"))) {
-                d.Memor->setChecked(m.value(QStringLiteral("record")).toBool());
-                d.MemorClick();
-            }
-            if (m.contains(QStringLiteral("name"))) d.NomeArchivio->setText(m.value(QStringLiteral("name")).toString());
-        }
-        const int result = hub::execDialog(&d, QStringLiteral("ricevi"));
-        if (result == QDialog::Accepted && d.Button1->text() != QLatin1String("__")) d.Button1Click();
+        if (!preset->name.isEmpty()) d.NomeArchivio->setText(preset->name);
+        reopenOnDeviceLoss = preset->unattended;
     }
-
+    const bool ok = (preset && preset->unattended) ||
+                    hub::execDialog(&d, QStringLiteral("ricevi")) == QDialog::Accepted;
     // Whatever closed the dialog, its choices are remembered.
     recordingFlag = d.Memor->isChecked();
     hub.lastPort = d.ElPorte->currentText();
     recordingFileName =
         QFileInfo(hub::recordingFileName(d.NomeArchivio->text(), hub.lastPort)).absoluteFilePath();
-    const bool ok = d.Button1->text() == QLatin1String("__");
     if (hub.lastPort.isEmpty() || !ok) return;
 
-    a.comm.PortName = hub.lastPort;
     bool missing = false;
     try {
-        a.comm.Open();
+        a.port.open(hub.lastPort);
     } catch (const std::exception& e) {
         if (!reopenOnDeviceLoss) {
             hub::showError(this, QString::fromLocal8Bit(e.what()));
@@ -276,7 +257,7 @@ void TAnalisiBarre::FermaRic(bool confirm) {
         std::fprintf(stderr, "hubmonitor: records %llu, largest backlog %d bytes\n",
                      static_cast<unsigned long long>(a.link.counter()), a.link.maxBuffer());
     }
-    const QString error = a.link.endAcquisition([&] { a.comm.Close(); });
+    const QString error = a.link.endAcquisition([&] { a.port.close(); });
     if (a.writer.isOpen()) a.writer.close(); // a file left without a started link
     connected = false;
     TimerComSet->stop();
@@ -308,10 +289,10 @@ void TAnalisiBarre::TimerReopenTimer() {
     TimerReopen->stop();
     LinkArea& a = linkArea();
     runLink([&a] {
-        if (a.link.TimerReopenTimer([&a] { a.comm.Open(); }))
-            std::fprintf(stderr, "hubmonitor: %s reopened\n", qPrintable(a.comm.PortName));
+        if (a.link.TimerReopenTimer([&a] { a.port.open(a.port.portName()); }))
+            std::fprintf(stderr, "hubmonitor: %s reopened\n", qPrintable(a.port.portName()));
         else if (a.link.reopenFailures() == 1) // once an outage, not every 2 s
-            std::fprintf(stderr, "hubmonitor: cannot reopen %s yet: %s\n", qPrintable(a.comm.PortName),
+            std::fprintf(stderr, "hubmonitor: cannot reopen %s yet: %s\n", qPrintable(a.port.portName()),
                          qPrintable(a.link.reopenError()));
     });
 }

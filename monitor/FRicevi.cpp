@@ -55,10 +55,7 @@ void TRicevi::setItalian() {
     Label2->setText(QStringLiteral("Nome File"));
 }
 
-void TRicevi::Button1Click() {
-    Button1->setText(QStringLiteral("__"));
-    accept();
-}
+void TRicevi::Button1Click() { accept(); }
 
 void TRicevi::Button2Click() { reject(); }
 

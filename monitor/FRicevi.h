@@ -1,7 +1,7 @@
 #pragma once
 // TRicevi: the acquisition dialog ("RECORDING"): the serial port (the list can
 // be edited, so a device path can be typed), whether to record, and the file
-// name. OK is read by the caller from Button1's caption ("__").
+// name. OK accepts the dialog.
 #include "common/PortComboBox.h"
 
 #include <QDialog>

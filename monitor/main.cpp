@@ -1,6 +1,7 @@
 // hubmonitor: the live monitor of a hub, or (with one argument) the viewer of
 // one recording.
 #include "monitor/FAnaBarre.h"
+#include "monitor/hubport.h"
 #include "monitor/language.h"
 #include "monitor/unattended.h"
 #include "monitor/version.h"
@@ -108,7 +109,8 @@ int main(int argc, char** argv) {
     // The title the desktop shows for the application; the window has its own.
     QApplication::setApplicationName(QLatin1String(hub::kApplicationTitle));
 
-    TAnalisiBarre w;
+    hub::ComHubPort port;
+    TAnalisiBarre w(port, hub::SystemClock::instance());
     w.Language->setText(hub::interfaceLanguage(QLocale::system()));
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
@@ -140,8 +142,8 @@ int main(int argc, char** argv) {
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &w, &TAnalisiBarre::stopWithoutAsking);
     if (unattended.requested) {
-        w.riceviPreset = TAnalisiBarre::RiceviPreset{unattended.port, unattended.record, unattended.name};
-        QTimer::singleShot(0, &w, &TAnalisiBarre::SBRiceviClick);
+        const TAnalisiBarre::RiceviPreset preset{unattended.port, unattended.record, unattended.name, true};
+        QTimer::singleShot(0, &w, [&w, preset] { w.SBRiceviClick(preset); });
     }
     return app.exec();
 }

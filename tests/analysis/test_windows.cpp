@@ -1,5 +1,5 @@
 #include "common/DialogSeam.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 #include "monitor/analysis/FDaySimula.h"
 #include "monitor/analysis/FSimula.h"
 #include "recording.h"
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(AnalysisWindows, ExportWritesBesideTheRecordingAndRestoresTheWindow) {
     ASSERT_TRUE(twoDays().save(path("site.dat")));
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString()); // live mode, as start-up leaves it
     w.show();
     const int height = w.height();
@@ -117,7 +117,7 @@ TEST_F(AnalysisWindows, BadInputGivesAMessageAndTheWindowBack) {
         {"time line: input cannot be opened", path("missing.dat"), true},
         {"time line: no state records", path("nostate.dat"), true},
     };
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString()); // live mode, as start-up leaves it
     w.show();
     const int height = w.height();
@@ -139,7 +139,7 @@ TEST_F(AnalysisWindows, BadInputGivesAMessageAndTheWindowBack) {
 
 TEST_F(AnalysisWindows, TimeLineOpensTheDayChartOfItsCouple) {
     ASSERT_TRUE(twoDays().save(path("site.dat")));
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString()); // live mode, as start-up leaves it
     w.show();
     const int height = w.height();

@@ -1,5 +1,5 @@
 #include "common/DialogSeam.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 #include "monitor/datafile.h"
 #include "monitor/display/Barra.h"
 
@@ -25,7 +25,7 @@ TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
     };
     for (const Case& c : cases) {
         DialogSeam::clear();
-        TAnalisiBarre w;
+        mainwin_test::QuietWindow w;
         w.LVersHUB->setText(QString::fromLatin1(c.versHub));
         DialogSeam::push("setup-sw", QDialog::Rejected);
         DialogSeam::push("setup-tc", QDialog::Rejected);
@@ -64,7 +64,7 @@ TEST(MainWindowChangeList, ClickCodesAreClearedWhenTheListCloses) {
     };
     for (const Case& c : cases) {
         DialogSeam::clear();
-        TAnalisiBarre w;
+        mainwin_test::QuietWindow w;
         hub::TMonitor* mon = useMonitor(w);
         w.NomeArch->setText(c.nomeArch);
         mon->model().clickBarra = QString::fromLatin1(c.barra);
@@ -98,7 +98,7 @@ TEST(MainWindowChangeList, ClickingALedOpensTheListEachTime) {
     writer.close();
 
     DialogSeam::clear();
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     hub::TMonitor* mon = w.Monitor1;
     w.NomeArch->setText(path);
     // Barrier 4 and its Tamp. LED as the settings would show them.

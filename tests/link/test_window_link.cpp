@@ -1,7 +1,7 @@
 // The acquisition on the main window: TRicevi, SBRiceviClick, the timers and
 // FermaRic, against the simulated hub.
 #include "common/DialogSeam.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 #include "monitor/FRicevi.h"
 #include "monitor/FStop.h"
 #include "monitor/datafile.h"
@@ -38,8 +38,9 @@ struct SimHub {
     }
 };
 
-QVariantMap fields(const QString& port, bool record, const QString& name) {
-    return {{"port", port}, {"record", record}, {"name", name}};
+TAnalisiBarre::RiceviPreset fields(const QString& port, bool record, const QString& name,
+                                   bool unattended = false) {
+    return {port, record, name, unattended};
 }
 
 int errorsShown() {
@@ -58,7 +59,7 @@ hub::StopReason scan(const QString& path, int* states) {
 
 struct WindowLink : ::testing::Test {
     QTemporaryDir dir;
-    TAnalisiBarre w;
+    mainwin_test::LiveWindow w;
     void SetUp() override {
         hub::DialogSeam::clear();
         qputenv("HUBSIM_DIR", dir.filePath("sims").toLocal8Bit());
@@ -94,14 +95,12 @@ TEST(TRiceviDialog, TextsInBothLanguagesAndTheNameFollowsTheCheckBox) {
     d.Memor->click();
     EXPECT_TRUE(d.NomeArchivio->isVisible());
     QTest::mouseClick(d.Button1, Qt::LeftButton);
-    EXPECT_EQ(d.Button1->text(), "__");
     EXPECT_EQ(d.result(), QDialog::Accepted);
 }
 
 TEST_F(WindowLink, CancelRemembersTheChoicesAndStartsNothing) {
-    hub::DialogSeam::push("ricevi-fields", fields("/dev/ttyNOTHING", false, "x"));
     hub::DialogSeam::push("ricevi", QDialog::Rejected);
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields("/dev/ttyNOTHING", false, "x"));
     EXPECT_FALSE(w.acquisitionRunning());
     EXPECT_EQ(w.hub.lastPort, "/dev/ttyNOTHING");
     EXPECT_FALSE(w.recordingFlag);
@@ -110,10 +109,9 @@ TEST_F(WindowLink, CancelRemembersTheChoicesAndStartsNothing) {
 }
 
 TEST_F(WindowLink, APortThatCannotBeOpenedLeavesTheWindowIdle) {
-    hub::DialogSeam::push("ricevi-fields", fields(dir.filePath("missing"), true, dir.filePath("r")));
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     hub::DialogSeam::push("error", 0);
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields(dir.filePath("missing"), true, dir.filePath("r")));
     EXPECT_FALSE(w.acquisitionRunning());
     ASSERT_EQ(errorsShown(), 1);
     EXPECT_EQ(hub::DialogSeam::shown().last(), "error: Unable to open com port: 2");
@@ -124,10 +122,9 @@ TEST_F(WindowLink, APortThatCannotBeOpenedLeavesTheWindowIdle) {
 TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     SimHub sim(dir, {"--event-every", "2"});
     ASSERT_FALSE(sim.link.isEmpty());
-    hub::DialogSeam::push("ricevi-fields", fields(sim.link, true, dir.filePath("night")));
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     w.hub.lastRecorded.fill(0x55); // left by an earlier acquisition
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields(sim.link, true, dir.filePath("night")));
     ASSERT_TRUE(w.acquisitionRunning());
     EXPECT_EQ(w.hub.lastRecorded, hub::StateRecord{}); // every acquisition starts from zero
     const QString file = dir.filePath("night__PORT-hub.dat");
@@ -151,11 +148,11 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     hub::DialogSeam::push("stop", TStop::ResultNO);
     w.FermaRic(true);
     EXPECT_TRUE(w.acquisitionRunning());
-    EXPECT_TRUE(w.comm().Connected());
+    EXPECT_TRUE(w.port.connected());
     hub::DialogSeam::push("stop", TStop::ResultSI);
     w.FermaRic(true);
     EXPECT_FALSE(w.acquisitionRunning());
-    EXPECT_FALSE(w.comm().Connected());
+    EXPECT_FALSE(w.port.connected());
     EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
     EXPECT_EQ(w.windowTitle(), "ZEMBRA MONITOR HUB (V.1.7)");
     EXPECT_EQ(w.LCounter->text(), "0");
@@ -173,10 +170,9 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
 TEST_F(WindowLink, AVanishedDeviceIsReportedOnceAndTheStopStillCompletes) {
     SimHub sim(dir, {"--vanish-after", "10", "--event-every", "2"});
     ASSERT_FALSE(sim.link.isEmpty());
-    hub::DialogSeam::push("ricevi-fields", fields(sim.link, true, dir.filePath("gone")));
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     for (int i = 0; i < 3; ++i) hub::DialogSeam::push("error", 0);
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields(sim.link, true, dir.filePath("gone")));
     ASSERT_TRUE(w.acquisitionRunning());
     for (int i = 0; i < 40 && errorsShown() == 0; ++i) QTest::qWait(100);
     EXPECT_EQ(errorsShown(), 1);
@@ -186,19 +182,16 @@ TEST_F(WindowLink, AVanishedDeviceIsReportedOnceAndTheStopStillCompletes) {
     w.FermaRic(false);
     EXPECT_EQ(errorsShown(), 1); // not shown a second time
     EXPECT_FALSE(w.acquisitionRunning());
-    EXPECT_FALSE(w.comm().Connected());
+    EXPECT_FALSE(w.port.connected());
     int states = 0;
     EXPECT_EQ(scan(dir.filePath("gone__PORT-hub.dat"), &states), hub::StopReason::EndRecord);
     EXPECT_GT(states, 0);
 }
 
 TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIsBack) {
-    w.reopenOnDeviceLoss = true;
     auto first = std::make_unique<SimHub>(dir, QStringList{"--vanish-after", "10", "--event-every", "2"});
     ASSERT_FALSE(first->link.isEmpty());
-    hub::DialogSeam::push("ricevi-fields", fields(first->link, true, dir.filePath("guard")));
-    hub::DialogSeam::push("ricevi", QDialog::Accepted);
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields(first->link, true, dir.filePath("guard"), true));
     ASSERT_TRUE(w.acquisitionRunning());
     for (int i = 0; i < 60 && !w.TimerReopen->isActive(); ++i) QTest::qWait(100);
     ASSERT_TRUE(w.TimerReopen->isActive());
@@ -206,7 +199,7 @@ TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIs
     EXPECT_FALSE(w.LNoData->isHidden());
     EXPECT_EQ(w.LNoData->text(), "NO    DATA");
     EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
-    EXPECT_FALSE(w.comm().Connected());
+    EXPECT_FALSE(w.port.connected());
     EXPECT_EQ(errorsShown(), 0); // nobody to click a message away
     const long long counted = w.LCounter->text().toLongLong();
     EXPECT_GT(counted, 0);
@@ -218,7 +211,7 @@ TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIs
         QTest::qWait(100);
     EXPECT_TRUE(w.LNoData->isHidden());
     EXPECT_GT(w.LCounter->text().toLongLong(), counted + 3);
-    EXPECT_TRUE(w.comm().Connected());
+    EXPECT_TRUE(w.port.connected());
     EXPECT_FALSE(w.TimerReopen->isActive());
     w.FermaRic(false);
     EXPECT_FALSE(w.acquisitionRunning());
@@ -236,11 +229,8 @@ TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIs
 }
 
 TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
-    w.reopenOnDeviceLoss = true;
     const QString link = dir.filePath("hub");
-    hub::DialogSeam::push("ricevi-fields", fields(link, true, dir.filePath("late")));
-    hub::DialogSeam::push("ricevi", QDialog::Accepted);
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields(link, true, dir.filePath("late"), true));
     ASSERT_TRUE(w.acquisitionRunning());
     EXPECT_EQ(errorsShown(), 0);
     EXPECT_TRUE(w.TimerReopen->isActive());
@@ -257,10 +247,7 @@ TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
 }
 
 TEST_F(WindowLink, UnattendedStopWhileTheDeviceIsGoneEndsEverything) {
-    w.reopenOnDeviceLoss = true;
-    hub::DialogSeam::push("ricevi-fields", fields(dir.filePath("absent"), true, dir.filePath("idle")));
-    hub::DialogSeam::push("ricevi", QDialog::Accepted);
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields(dir.filePath("absent"), true, dir.filePath("idle"), true));
     ASSERT_TRUE(w.acquisitionRunning());
     ASSERT_TRUE(w.TimerReopen->isActive());
     w.FermaRic(false);
@@ -276,9 +263,8 @@ TEST_F(WindowLink, UnattendedStopWhileTheDeviceIsGoneEndsEverything) {
 TEST_F(WindowLink, RecordingOffWritesNoFile) {
     SimHub sim(dir, {"--silent-after", "3"});
     ASSERT_FALSE(sim.link.isEmpty());
-    hub::DialogSeam::push("ricevi-fields", fields(sim.link, false, dir.filePath("none")));
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
-    w.SBRiceviClick();
+    w.SBRiceviClick(fields(sim.link, false, dir.filePath("none")));
     ASSERT_TRUE(w.acquisitionRunning());
     EXPECT_FALSE(w.SBClear->isHidden()); // LED reset offered when not recording
     EXPECT_EQ(w.NomeArch->text(), "");

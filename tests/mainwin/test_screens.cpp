@@ -1,7 +1,7 @@
 // The main window as drawn: pixels checked at positions computed from the
 // layout, and PNGs of the main views saved under <build>/screens for a look.
 #include "common/DialogSeam.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 #include "monitor/datafile.h"
 
 #include <QComboBox>
@@ -80,7 +80,7 @@ protected:
 } // namespace
 
 TEST_F(Screens, StartUpShowsEveryBarrierIdle) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -113,7 +113,7 @@ TEST_F(Screens, StartUpShowsEveryBarrierIdle) {
 }
 
 TEST_F(Screens, ItalianStartUp) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.Language->setText(QStringLiteral("ITA"));
     w.NomeArch->setText(QString());
     w.show();
@@ -127,7 +127,7 @@ TEST_F(Screens, ItalianStartUp) {
 }
 
 TEST_F(Screens, ZoomedAndCompactViews) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -152,12 +152,13 @@ TEST_F(Screens, ViewerMode) {
         ASSERT_TRUE(wr.writeStartEnd(46000.5));
         ASSERT_TRUE(wr.writeStartEnd(46000.6));
     }
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
+    mainwin_test::LoadCounter loads(w);
     w.NomeArch->setText(path);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QApplication::processEvents();
-    EXPECT_EQ(w.viewerLoads, 1);
+    EXPECT_EQ(loads.count, 1);
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
     save(w, "viewer");
 }

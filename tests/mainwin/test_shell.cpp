@@ -1,6 +1,7 @@
 // The main window's shell: show, viewer load, ESC, close.
 #include "common/DialogSeam.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
+#include "monitor/FStop.h"
 #include "monitor/datafile.h"
 
 #include <QApplication>
@@ -23,7 +24,8 @@ protected:
 } // namespace
 
 TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
+    mainwin_test::LoadCounter loads(w);
     w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -37,7 +39,7 @@ TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
     EXPECT_FALSE(w.Language->isVisible());
     EXPECT_FALSE(w.LRicCorso->isVisible());
     EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RECEIVE DATA"));
-    EXPECT_EQ(w.viewerLoads, 0);
+    EXPECT_EQ(loads.count, 0);
     // Panels follow the monitor's panel.
     EXPECT_EQ(w.PanelTit->y(), w.PanelFlag->y() + w.PanelFlag->height() + 2);
     EXPECT_EQ(w.PanelCom->x(), w.PanelTit->x() + w.PanelTit->width() + 2);
@@ -46,7 +48,7 @@ TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
 }
 
 TEST_F(Shell, ItalianStartTranslatesTheReceiveTexts) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.Language->setText(QStringLiteral("ITA"));
     w.NomeArch->setText(QString());
     w.show();
@@ -73,7 +75,8 @@ TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
         ASSERT_TRUE(wr.writeStartEnd(46000.5));
     }
     for (const char* lang : {"INT", "ITA"}) {
-        TAnalisiBarre w;
+        mainwin_test::QuietWindow w;
+        mainwin_test::LoadCounter loads(w);
         w.Language->setText(QLatin1String(lang));
         w.NomeArch->setText(path);
         w.show();
@@ -88,7 +91,7 @@ TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
         }
         (void)w.grab();
         QApplication::processEvents();
-        EXPECT_EQ(w.viewerLoads, 1) << lang;
+        EXPECT_EQ(loads.count, 1) << lang;
         EXPECT_EQ(w.windowTitle(), QLatin1String(lang) == QLatin1String("ITA")
                                        ? QLatin1String("ZEMBRA ---- INTERROGAZIONE")
                                        : QLatin1String("ZEMBRA ---- INQUIRY"));
@@ -96,21 +99,22 @@ TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
 }
 
 TEST_F(Shell, LiveWindowNeverLoadsOnPaint) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
+    mainwin_test::LoadCounter loads(w);
     w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.repaint();
     QApplication::processEvents();
-    EXPECT_EQ(w.viewerLoads, 0);
+    EXPECT_EQ(loads.count, 0);
     EXPECT_EQ(w.windowTitle(), QLatin1String("ZEMBRA MONITOR HUB Vers. 1.8"));
 }
 
 TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString());
     w.show();
-    DialogSeam::push(QStringLiteral("stop"), QStringLiteral("SI"));
+    DialogSeam::push(QStringLiteral("stop"), TStop::ResultSI);
     QTest::keyClick(w.SBEXIT, Qt::Key_Escape);
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_EQ(DialogSeam::pending(), 1); // the question was never asked
@@ -118,7 +122,7 @@ TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
 }
 
 TEST_F(Shell, ExitClosesAnIdleWindow) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString());
     w.show();
     QTest::mouseClick(w.SBEXIT, Qt::LeftButton);
@@ -126,15 +130,16 @@ TEST_F(Shell, ExitClosesAnIdleWindow) {
 }
 
 TEST_F(Shell, CloseIsRefusedWhileAcquiringAndTheAnswerIsNo) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.NomeArch->setText(QString());
     w.show();
-    w.connected = true;
-    DialogSeam::push(QStringLiteral("stop"), QStringLiteral("NO"));
+    mainwin_test::startAcquisition(w);
+    ASSERT_TRUE(w.acquisitionRunning());
+    DialogSeam::push(QStringLiteral("stop"), TStop::ResultNO);
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
-    w.connected = false; // let the window go
+    w.FermaRic(false); // let the window go
     EXPECT_TRUE(w.close());
 }
 
@@ -143,15 +148,16 @@ TEST_F(Shell, CloseIsRefusedWhileAcquiringAndTheAnswerIsNo) {
 TEST_F(Shell, AnswersDecideWhetherEscAndCloseStop) {
     struct Case {
         const char* answer;
+        int result;
         bool stops;
-    } cases[] = {{"NO", false}, {"SI", true}, {"KO", true}};
+    } cases[] = {{"NO", TStop::ResultNO, false}, {"SI", TStop::ResultSI, true}, {"KO", TStop::ResultKO, true}};
     for (const auto& c : cases) {
         for (const char* how : {"esc", "close"}) {
-            TAnalisiBarre w;
+            mainwin_test::QuietWindow w;
             w.NomeArch->setText(QString());
             w.show();
-            w.connected = true; // as while an acquisition runs (no port behind it here)
-            DialogSeam::push(QStringLiteral("stop"), QLatin1String(c.answer));
+            mainwin_test::startAcquisition(w); // on a port that never answers
+            DialogSeam::push(QStringLiteral("stop"), c.result);
             DialogSeam::push(QStringLiteral("error"), QString()); // in case closing reports
             bool closed = false;
             if (QLatin1String(how) == QLatin1String("esc"))
@@ -167,7 +173,7 @@ TEST_F(Shell, AnswersDecideWhetherEscAndCloseStop) {
             } else {
                 EXPECT_TRUE(w.isVisible()) << at; // ESC stops, it does not close
             }
-            w.connected = false;
+            w.FermaRic(false);
             DialogSeam::clear();
         }
     }

@@ -1,6 +1,6 @@
 // Language choice, live vs viewer mode, and the stop question.
 #include "common/DialogSeam.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 #include "monitor/FStop.h"
 #include "monitor/language.h"
 
@@ -51,12 +51,15 @@ protected:
 };
 
 TEST_F(StopQuestion, QueuedAnswersReachLOK) {
-    for (const char* a : {"NO", "SI", "KO"}) {
-        TAnalisiBarre w;
-        w.LOK->setText(QStringLiteral("--"));
-        DialogSeam::push(QStringLiteral("stop"), QString::fromLatin1(a));
+    const struct {
+        int result;
+        const char* a;
+    } cases[] = {{TStop::ResultNO, "NO"}, {TStop::ResultSI, "SI"}, {TStop::ResultKO, "KO"}};
+    for (const auto& c : cases) {
+        mainwin_test::QuietWindow w;
+        DialogSeam::push(QStringLiteral("stop"), c.result);
         w.DomandaStop();
-        EXPECT_EQ(w.LOK->text(), QLatin1String(a));
+        EXPECT_EQ(w.LOK->text(), QLatin1String(c.a));
         EXPECT_EQ(DialogSeam::pending(), 0);
     }
 }
@@ -96,21 +99,24 @@ TEST_F(StopQuestion, EscapeDoesNotAnswer) {
 }
 
 TEST_F(StopQuestion, SilenceCountsAsNo) {
-    TAnalisiBarre w;
-    w.stopTimeoutMs = 50;
-    w.LOK->setText(QStringLiteral("KO"));
+    TStop dlg;
+    EXPECT_EQ(dlg.Timer1->interval(), 5000);
+    dlg.Timer1->setInterval(50);
     QElapsedTimer t;
     t.start();
-    w.DomandaStop(); // nothing queued: the real dialog runs until its timer
-    EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
+    EXPECT_EQ(dlg.exec(), TStop::ResultNO); // nothing pressed: the dialog runs until its timer
     EXPECT_GE(t.elapsed(), 40);
     EXPECT_LT(t.elapsed(), 3000);
+    // The window takes that result as "NO".
+    mainwin_test::QuietWindow w;
+    DialogSeam::push(QStringLiteral("stop"), TStop::ResultNO);
+    w.DomandaStop();
+    EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
 }
 
 TEST_F(StopQuestion, ItalianYesButtonSaysSi) {
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     w.Language->setText(QStringLiteral("ITA"));
-    w.stopTimeoutMs = 2000;
     QString seen;
     QTimer::singleShot(20, [&seen] {
         for (QWidget* tl : QApplication::topLevelWidgets())

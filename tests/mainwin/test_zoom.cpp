@@ -1,7 +1,7 @@
 // Zoom selector, compact and expand, the resize check, the display reset and
 // "Reset Leds" as the main window runs them.
 #include "common/DialogSeam.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 #include "monitor/display/zoom.h"
 
 #include <QComboBox>
@@ -41,7 +41,7 @@ protected:
         EXPECT_EQ(w.PanelTit->y(), w.PanelFlag->y() + w.PanelFlag->height() + 2);
         EXPECT_EQ(w.PanelCom->x(), w.PanelTit->x() + w.PanelTit->width() + 2);
     }
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
 };
 
 const QString kFull[] = {"Compact", "Zoom 1", "Zoom 2", "Zoom 3", "Zoom 4", "Zoom 5"};

@@ -3,7 +3,7 @@
 #include "common/DialogSeam.h"
 #include "fakesys.h"
 #include "printing.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 #include "monitor/FRicevi.h"
 
 #include <QApplication>
@@ -47,7 +47,7 @@ TEST(RiceviPorts, TheListIsReadAgainEachTimeItOpens) {
     qputenv("HUBSIM_DIR", s.path("sims").toLocal8Bit());
     hub::DialogSeam::clear();
 
-    TAnalisiBarre w;
+    mainwin_test::LiveWindow w;
     w.Language->setText("INT");
     w.hub.lastPort = "/dev/ttyUSB0";
     const QString sim = s.path("sims/bench");

@@ -4,7 +4,7 @@
 
 #include "common/DialogSeam.h"
 #include "common/tdatetime.h"
-#include "monitor/FAnaBarre.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -67,7 +67,7 @@ protected:
 
     QTemporaryDir dir;
     int files = 0;
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
     int height = 0;
 };
 
@@ -167,27 +167,19 @@ TEST_F(Window, BadFiles) {
 
 TEST_F(Window, OpeningDuringAnAcquisitionStartsAViewer) {
     const QString path = file({rectest::startEnd(1), rectest::state(1, rec(1, 0))});
-    QString program;
-    QStringList args;
-    int starts = 0;
-    w.startInstance = [&](const QString& p, const QStringList& a) {
-        program = p;
-        args = a;
-        ++starts;
-        return true;
-    };
-    w.LRicCorso->show();
+    const auto starts = [] { return DialogSeam::shown().filter(QStringLiteral("instance: ")); };
+    mainwin_test::startAcquisition(w);
+    ASSERT_TRUE(w.acquisitionRunning());
     w.LCounter->setText(QStringLiteral("17"));
+    DialogSeam::push(QStringLiteral("instance"), true);
     open(QString()); // cancelled: nothing at all
-    EXPECT_EQ(starts, 0);
+    EXPECT_TRUE(starts().isEmpty());
     open(path);
-    EXPECT_EQ(starts, 1);
-    EXPECT_EQ(program, QCoreApplication::applicationFilePath());
-    EXPECT_EQ(args, QStringList{path});
+    EXPECT_EQ(starts(), QStringList{"instance: " + QCoreApplication::applicationFilePath() + " " + path});
     // The running acquisition's window is untouched.
     EXPECT_EQ(w.LCounter->text(), "17");
     EXPECT_EQ(model().led(1, 1).count, 0);
-    w.LRicCorso->hide();
+    w.FermaRic(false);
 }
 
 TEST(WindowViewer, FirstPaintLoadsTheFileAndHidesTheCommands) {
@@ -196,7 +188,8 @@ TEST(WindowViewer, FirstPaintLoadsTheFileAndHidesTheCommands) {
     const QString path = dir.filePath("v.dat");
     rectest::writeFile(path, {rectest::startEnd(2), rectest::settings(2, 0x40, kSw.data()),
                               rectest::state(2, rec(0x80, 0x80))});
-    TAnalisiBarre w;
+    mainwin_test::QuietWindow w;
+    mainwin_test::LoadCounter loads(w);
     w.NomeArch->setText(path);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -204,7 +197,7 @@ TEST(WindowViewer, FirstPaintLoadsTheFileAndHidesTheCommands) {
         w.repaint();
         QApplication::processEvents();
     }
-    EXPECT_EQ(w.viewerLoads, 1);
+    EXPECT_EQ(loads.count, 1);
     EXPECT_EQ(w.LCounter->text(), "1");
     EXPECT_EQ(w.Monitor1->model().led(1, 8).count, 1);
     EXPECT_EQ(w.Monitor1->model().led(2, Led::Standby).lens, colour::Aqua);
@@ -242,10 +235,10 @@ TEST_F(Window, LiveRecordsAndBlocks) {
         {rec(0x01, 0x42), false, true, 2},  // tamper: LED sound on
         {rec(0x03, 0x42), false, false, 2}, // silent switches
     };
-    const int before = w.beeps;
+    const long long before = DialogSeam::beeps();
     for (const Step& s : steps) {
         w.RiceviDati(s.r, s.beamSound, s.ledSound);
-        EXPECT_EQ(w.beeps - before, s.beeps);
+        EXPECT_EQ(DialogSeam::beeps() - before, s.beeps);
     }
     EXPECT_EQ(model().led(1, 2).count, 1);
     EXPECT_EQ(model().led(1, Led::Tamper).lens, colour::Red);
