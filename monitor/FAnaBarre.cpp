@@ -97,6 +97,7 @@ TAnalisiBarre::TAnalisiBarre(hub::HubPort& port, hub::SteadyClock& clock, QWidge
     setFocusPolicy(Qt::StrongFocus);
     acceptedSize_ = size();
     buildControls();
+    showState();
     // The window sees keys before its controls (ESC stops from anywhere in it).
     qApp->installEventFilter(this);
 }
@@ -229,15 +230,6 @@ void TAnalisiBarre::buildControls() {
     BExport = button(PStat, "BExport", QStringLiteral("Export DATA to TXT"), 8, 51, 136, 30);
     SBEXIT = button(PanelCom, "SBEXIT", QStringLiteral("Exit"), 12, 452 - 45, 144, 37);
 
-    Language = new QLabel(QStringLiteral("INT"), PanelCom);
-    Language->setObjectName(QStringLiteral("Language"));
-    Language->move(12, 300);
-    Language->hide();
-    LOK = new QLabel(QStringLiteral("NO"), PanelCom);
-    LOK->setObjectName(QStringLiteral("LOK"));
-    LOK->move(60, 300);
-    LOK->hide();
-
     TimerComSet = new QTimer(this);
     TimerComSet->setObjectName(QStringLiteral("TimerComSet"));
     TimerComDati = new QTimer(this);
@@ -263,9 +255,48 @@ void TAnalisiBarre::buildControls() {
     connect(TimerComDati, &QTimer::timeout, this, &TAnalisiBarre::TimerComDatiTimer);
 }
 
-bool TAnalisiBarre::italian() const { return Language->text() == QLatin1String("ITA"); }
+void TAnalisiBarre::startAs(hub::MainWindowState::Language language, const QString& viewerFile) {
+    state_.language = language;
+    state_.mode = viewerFile.isEmpty() ? hub::MainWindowState::Mode::Idle : hub::MainWindowState::Mode::Viewer;
+    state_.recording = viewerFile;
+    showState();
+}
 
-bool TAnalisiBarre::viewerMode() const { return !NomeArch->text().isEmpty(); }
+void TAnalisiBarre::showState() {
+    const bool ita = state_.italian();
+    if (ita != italianShown_) {
+        italianShown_ = ita;
+        Monitor1->setItalian(ita);
+    }
+    SBRicevi->setText(ita ? QStringLiteral("RICEZIONE DATI") : QStringLiteral("RECEIVE DATA"));
+    LRicCorso->setText(ita ? QStringLiteral("Ricezione in corso\npremere \"ESC\" per STOP")
+                           : QStringLiteral("Receiving...\nPress 'ESC' to stop"));
+
+    // A viewer never acquires nor opens a second file; it is silver.
+    const bool viewer = state_.viewer();
+    PanelRicevi->setVisible(!viewer);
+    BOpenFile->setVisible(!viewer);
+    PStat->setVisible(!viewer);
+    if (viewer) {
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+        setPalette(pal);
+    }
+    SBRicevi->setVisible(state_.mode == hub::MainWindowState::Mode::Idle);
+    LRicCorso->setVisible(state_.acquiring());
+    // No LED reset while recording.
+    SBClear->setVisible(state_.acquiring() && state_.recording.isEmpty());
+
+    NomeArch->setText(state_.recording);
+    TextNomeArch->setVisible(!state_.recording.isEmpty() && !state_.viewerLoadPending);
+    if (LVersHUB->text() != hub.versHub) {
+        LVersHUB->setText(hub.versHub);
+        LVersHUB->adjustSize();
+    }
+    for (int i = 0; i < 6; ++i)
+        if (ComboZoom->itemText(i) != state_.zoom.items[i]) ComboZoom->setItemText(i, state_.zoom.items[i]);
+    if (ComboZoom->currentIndex() != state_.zoom.index) ComboZoom->setCurrentIndex(state_.zoom.index);
+}
 
 void TAnalisiBarre::layoutPanels() {
     PanelTit->move(PanelTit->x(), PanelFlag->y() + PanelFlag->height() + 2);
@@ -291,74 +322,58 @@ void TAnalisiBarre::FormShow() {
     initialSize_ = size();
     acceptedSize_ = size();
     layoutPanels();
-    ComboZoom->setCurrentIndex(5);
-    Language->hide();
-    SBClear->hide();
-    TextNomeArch->hide();
-    if (italian()) {
-        Monitor1->setItalian(true);
-        SBRicevi->setText(QStringLiteral("RICEZIONE DATI"));
-        LRicCorso->setText(QStringLiteral("Ricezione in corso\npremere \"ESC\" per STOP"));
-    }
-    if (viewerMode()) {
-        PanelRicevi->hide();
-        BOpenFile->hide();
-        PStat->hide();
-        QPalette pal = palette();
-        pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-        setPalette(pal);
+    state_.zoom.index = 5;
+    if (state_.viewer()) {
+        state_.viewerLoadPending = true;
         setWindowTitle(QStringLiteral("LOADING ........."));
     }
+    showState();
     SBEXIT->setFocus();
 }
 
 void TAnalisiBarre::FormPaint() {
-    // The caption reads "LOADING ........." only until the load starts; changing
-    // it first is what makes the viewer load its file once.
-    const QString caption = windowTitle();
-    if (!viewerMode() || caption.size() < 9 || caption.at(8) != QLatin1Char('.')) return;
-    setWindowTitle(italian() ? QStringLiteral("ZEMBRA ---- INTERROGAZIONE")
-                             : QStringLiteral("ZEMBRA ---- INQUIRY"));
+    // Once a show: whatever caption the file brings, repaints never load it again.
+    if (!state_.viewerLoadPending) return;
+    state_.viewerLoadPending = false;
+    setWindowTitle(state_.italian() ? QStringLiteral("ZEMBRA ---- INTERROGAZIONE")
+                                    : QStringLiteral("ZEMBRA ---- INQUIRY"));
     // Loading hides panels and resizes the window: not something to do inside
     // a paint, so it runs right after it.
     QTimer::singleShot(0, this, &TAnalisiBarre::ReadFile);
 }
 
 void TAnalisiBarre::FormKeyPress(int key) {
-    if (key == 27 && acquisitionRunning()) FermaRic(true);
+    if (key == 27 && state_.acquiring()) FermaRic(true);
 }
 
 bool TAnalisiBarre::FormClose() {
-    if (!acquisitionRunning()) return true;
+    if (!state_.acquiring()) return true;
     FermaRic(true);
-    return !(acquisitionRunning() && LOK->text() == QLatin1String("NO"));
+    return !(state_.acquiring() && state_.stop == hub::MainWindowState::StopAnswer::No);
 }
 
 void TAnalisiBarre::SBEXITClick() { close(); }
 
 void TAnalisiBarre::DomandaStop() {
     TStop dlg(this);
-    if (italian()) dlg.BSI->setText(QStringLiteral("SI"));
+    if (state_.italian()) dlg.BSI->setText(QStringLiteral("SI"));
+    using Answer = hub::MainWindowState::StopAnswer;
     const int result = hub::execDialog(&dlg, QStringLiteral("stop"));
-    LOK->setText(result == TStop::ResultSI   ? QStringLiteral("SI")
-                 : result == TStop::ResultNO ? QStringLiteral("NO")
-                                             : QStringLiteral("KO"));
+    state_.stop = result == TStop::ResultSI ? Answer::Yes : result == TStop::ResultNO ? Answer::No : Answer::Closed;
 }
 
 void TAnalisiBarre::BtnHelpClick() {
-    hub::BtnHelpShow(this, italian(), ComboZoom->currentText() == QLatin1String("Compact"));
+    hub::BtnHelpShow(this, state_.italian(), state_.compact());
 }
 
 // ---- display reset, zoom and "Reset Leds" --------------------------------
 
 void TAnalisiBarre::AzzeraVideo(bool hide) {
     Monitor1->hide();
-    hub::resetDisplay(Monitor1->model(), hub, hide,
-                      ComboZoom->currentText() == QLatin1String("Compact"));
-    LVersHUB->setText(hub.versHub);
-    LVersHUB->adjustSize();
-    NomeArch->setText(QString());
-    TextNomeArch->hide();
+    hub::resetDisplay(Monitor1->model(), hub, hide, state_.compact());
+    state_.recording.clear();
+    state_.settings = hub::MainWindowState::SettingsKind::None;
+    showState();
     Monitor1->refresh();
     Monitor1->show();
 }
@@ -378,42 +393,40 @@ void TAnalisiBarre::VisChange(int n) {
     }
 }
 
-void TAnalisiBarre::setZoomItems(const std::array<QString, 6>& items, int index) {
-    for (int i = 0; i < 6; ++i) ComboZoom->setItemText(i, items[i]);
-    ComboZoom->setCurrentIndex(index);
-}
-
 void TAnalisiBarre::ComboZoomChange() {
-    const QString t = ComboZoom->currentText();
+    // The user's choice; every other change of the selector is the program's.
+    state_.zoom.index = ComboZoom->currentIndex();
+    const QString t = state_.zoom.text();
     for (int n = 1; n <= 4; ++n)
         if (t == QStringLiteral("Zoom %1").arg(n)) {
-            VisChange(n);
             // "Compact" is offered from the full view only.
-            ComboZoom->setItemText(0, hub::ZoomSelector::kFiller);
+            state_.zoom = hub::ZoomSelector::zoomed(n);
+            VisChange(n);
+            showState();
             return;
         }
     if (t == QLatin1String("Zoom 5")) {
+        state_.zoom = hub::ZoomSelector::full();
         VisChange(5);
-        ComboZoom->setItemText(0, QStringLiteral("Compact"));
+        showState();
         return;
     }
     if (t == hub::ZoomSelector::kFiller) {
-        ComboZoom->setCurrentIndex(0);
+        state_.zoom.index = 0;
+        showState();
         return;
     }
     // "Compact", or else "Expand".
-    const bool compact = t == QLatin1String("Compact");
+    const bool compact = state_.compact();
     hub::applyZoomLayout(Monitor1->model(), compact);
     Monitor1->refresh();
     fitPanelFlag();
     layoutPanels();
+    state_.zoom = compact ? hub::ZoomSelector::compact() : hub::ZoomSelector::full();
+    showState();
     if (compact) {
-        const hub::ZoomSelector z = hub::ZoomSelector::compact();
-        setZoomItems(z.items, z.index);
         setWindowSize(width(), titlePanelHeight());
     } else {
-        const hub::ZoomSelector z = hub::ZoomSelector::full();
-        setZoomItems(z.items, z.index);
         setWindowSize(width(), initialSize_.height());
         setWindowSize(initialSize_.width(), height());
     }
@@ -424,15 +437,14 @@ bool TAnalisiBarre::FormCanResize(int& newWidth, int& newHeight) {
 }
 
 bool TAnalisiBarre::canResize(int currentWidth, int& newWidth, int& newHeight) {
-    const QString t = ComboZoom->currentText();
-    if (t == QLatin1String("Compact")) {
+    if (state_.compact()) {
         // A compact window is a strip of fixed size.
         newWidth = currentWidth;
         newHeight = titlePanelHeight();
         return true;
     }
     if (newWidth == currentWidth) return true;
-    if (t == QLatin1String("Expand")) {
+    if (state_.zoom.text() == QLatin1String("Expand")) {
         newWidth = Monitor1->width() + 25;
         newHeight = titlePanelHeight();
         return true;
@@ -450,7 +462,7 @@ bool TAnalisiBarre::canResize(int currentWidth, int& newWidth, int& newHeight) {
 }
 
 void TAnalisiBarre::applyConstraints() {
-    if (ComboZoom->currentText() == QLatin1String("Compact")) {
+    if (state_.compact()) {
         setFixedSize(size());
     } else {
         setMinimumSize(0, 0);

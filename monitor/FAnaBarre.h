@@ -7,6 +7,7 @@
 // and change list). Each area adds its members in its own block below.
 #include "monitor/display/Barra.h"
 #include "monitor/hubstate.h"
+#include "monitor/mainwindowstate.h"
 #include "serial/line.h"
 #include "monitor/staterecord.h"
 
@@ -70,8 +71,6 @@ public:
     QPushButton* BMovD = nullptr;
     QPushButton* BExport = nullptr;
     QPushButton* SBEXIT = nullptr;
-    QLabel* Language = nullptr; // hidden flag: "INT" or "ITA"
-    QLabel* LOK = nullptr;      // hidden flag: last stop answer "NO", "SI" or "KO"
     QTimer* TimerComSet = nullptr;
     QTimer* TimerComDati = nullptr;
 
@@ -79,12 +78,10 @@ public:
     hub::HubState hub;
 
     // ---- shell (FAnaBarre.cpp) --------------------------------------------
-    bool italian() const;
-    // True while the serial port is open for an acquisition; the link sets it.
-    bool connected = false;
-    bool acquisitionRunning() const { return connected; }
-    // True when this process was started to show one recording.
-    bool viewerMode() const;
+    // Before the first show: the interface language and, for a viewer, the
+    // recording it shows (empty: a live monitor).
+    void startAs(hub::MainWindowState::Language language, const QString& viewerFile = QString());
+    const hub::MainWindowState& state() const { return state_; }
 
     void FormShow();
     void FormPaint();
@@ -171,13 +168,19 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    // Copies the state onto the widgets, as syncLink() does for the link.
+    void showState();
+    // The heartbeat panel back to its light colour, as after a stop.
+    void restHeartbeat();
+    class GaugeRow; // the window shrunk to its gauge while a recording is read
     void buildControls();
     void layoutPanels();
     void fitPanelFlag();
-    void setZoomItems(const std::array<QString, 6>& items, int index);
     bool canResize(int currentWidth, int& newWidth, int& newHeight);
     void applyConstraints();
     void riceviClick(const RiceviPreset* preset);
+    hub::MainWindowState state_;
+    bool italianShown_ = false;
     hub::HubPort& port_;
     hub::SteadyClock& clock_;
     QSize initialSize_;

@@ -14,13 +14,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {
-
-const QColor kSilver(0xC0, 0xC0, 0xC0);
-
 // The window reduced to its gauge row while a recording is read; whatever way
 // the reading ends, the window comes back as it was.
-class GaugeRow {
+class TAnalisiBarre::GaugeRow {
 public:
     explicit GaugeRow(TAnalisiBarre* w) : w_(w), savedHeight_(w->height()) {
         w_->resize(w_->width(), 70);
@@ -45,20 +41,13 @@ public:
     void restore() {
         if (restored_) return;
         restored_ = true;
-        QPalette pal = w_->PanelRicevi->palette();
-        pal.setColor(QPalette::Window, kSilver);
-        w_->PanelRicevi->setPalette(pal);
+        w_->restHeartbeat();
         w_->ProgRead->hide();
         w_->PanelCom->show();
         w_->PanelFlag->show();
         w_->PanelTit->show();
         w_->PanelLogo->show();
-        // The viewer (silver window) offers neither recording nor file opening.
-        if (w_->palette().color(QPalette::Window) == kSilver) {
-            w_->BOpenFile->hide();
-            w_->PStat->hide();
-            w_->SBRicevi->hide();
-        }
+        w_->showState();
         w_->resize(w_->width(), savedHeight_);
     }
 
@@ -68,8 +57,10 @@ private:
     bool restored_ = false;
 };
 
+namespace {
+
 QString chooseRecording(TAnalisiBarre* w) {
-    return hub::openFileName(w, w->italian() ? QStringLiteral("Apri") : QStringLiteral("Open"),
+    return hub::openFileName(w, w->state().italian() ? QStringLiteral("Apri") : QStringLiteral("Open"),
                              QStringLiteral("."), QStringLiteral("File data (*.dat)"));
 }
 
@@ -85,13 +76,13 @@ void TAnalisiBarre::BExportClick() {
         row.start(QFileInfo(in).size());
         r = hub::exportRecording(in, out, row.progress());
     }
-    if (!r.ok()) hub::showError(this, hub::exportMessage(r, in, out, italian()));
+    if (!r.ok()) hub::showError(this, hub::exportMessage(r, in, out, state_.italian()));
 }
 
 void TAnalisiBarre::VisMov(int couple) {
     const QString path = chooseRecording(this);
     if (path.isEmpty()) return;
-    const bool ita = italian();
+    const bool ita = state_.italian();
     GaugeRow row(this);
     hub::RecordFile file;
     QString error;

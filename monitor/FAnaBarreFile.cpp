@@ -15,31 +15,18 @@
 #include <QPushButton>
 #include <algorithm>
 
-namespace {
-
-bool compactView(const QComboBox* zoom) { return zoom->currentText() == QLatin1String("Compact"); }
-
-void setPanelColour(QWidget* w, const QColor& c) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, c);
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
-} // namespace
-
 void TAnalisiBarre::RiceviDati(const hub::StateRecord& state, bool beamSound, bool ledSound) {
     const bool beep = hub::RiceviDati(Monitor1->model(), hub, state, beamSound, ledSound,
-                                      compactView(ComboZoom));
+                                      state_.compact());
     Monitor1->refresh();
     if (beep) hub::beep();
 }
 
 bool TAnalisiBarre::RiceviSet_SW(std::uint8_t kind,
                                  std::array<std::uint8_t, hub::kSwBlockSize> block) {
-    hub::RiceviSet_SW(Monitor1->model(), hub, kind, block, compactView(ComboZoom));
-    LVersHUB->setText(hub.versHub);
-    LVersHUB->adjustSize();
+    hub::RiceviSet_SW(Monitor1->model(), hub, kind, block, state_.compact());
+    state_.settings = hub::MainWindowState::SettingsKind::SW;
+    showState();
     Monitor1->refresh();
     return true;
 }
@@ -47,17 +34,17 @@ bool TAnalisiBarre::RiceviSet_SW(std::uint8_t kind,
 bool TAnalisiBarre::RiceviSet_TC(std::uint8_t kind,
                                  std::array<std::uint8_t, hub::kTcBlockSize> block) {
     QString caption;
-    hub::RiceviSet_TC(Monitor1->model(), hub, kind, block, compactView(ComboZoom), &caption);
+    hub::RiceviSet_TC(Monitor1->model(), hub, kind, block, state_.compact(), &caption);
     setWindowTitle(caption);
-    LVersHUB->setText(hub.versHub);
-    LVersHUB->adjustSize();
+    state_.settings = hub::MainWindowState::SettingsKind::TC;
+    showState();
     Monitor1->refresh();
     return true;
 }
 
 void TAnalisiBarre::ReadFile() {
-    // The display reset clears the file name label, which holds the path.
-    const QString path = NomeArch->text();
+    // The display reset forgets the recording in use.
+    const QString path = state_.recording;
     AzzeraVideo(true);
     const int savedHeight = height();
     setWindowSize(width(), 70);
@@ -70,8 +57,8 @@ void TAnalisiBarre::ReadFile() {
         hub::showError(this, path + QStringLiteral("\n") + error);
         return;
     }
-    TextNomeArch->show();
-    NomeArch->setText(path);
+    state_.recording = path;
+    showState();
     LCounter->setText(QStringLiteral("0"));
 
     const qint64 gaugeMax = std::min<qint64>(replay.gaugeMaximum(), INT_MAX);
@@ -88,25 +75,19 @@ void TAnalisiBarre::ReadFile() {
         ProgRead->repaint();
     };
     const hub::ReplayOutcome out = replay.run(
-        compactView(ComboZoom), [this](bool hide) { AzzeraVideo(hide); }, progress);
+        state_.compact(), [this](bool hide) { AzzeraVideo(hide); }, progress);
     if (out.hasStart) LStart->setText(hub::dateTimeText(out.start));
     LCounter->setText(QString::number(out.counter));
     if (out.windowCaption) setWindowTitle(*out.windowCaption);
-    LVersHUB->setText(hub.versHub);
-    LVersHUB->adjustSize();
+    state_.settings = hub::settingsKindOf(hub);
 
-    setPanelColour(PanelRicevi, QColor(0xC0, 0xC0, 0xC0));
+    restHeartbeat();
     ProgRead->hide();
     PanelCom->show();
     PanelFlag->show();
     PanelTit->show();
     PanelLogo->show();
-    if (palette().color(QPalette::Window) == QColor(0xC0, 0xC0, 0xC0)) {
-        // Viewer mode: nothing to start from here.
-        BOpenFile->hide();
-        PStat->hide();
-        SBRicevi->hide();
-    }
+    showState();
     Monitor1->refresh();
     setWindowSize(width(), savedHeight);
 }
@@ -117,11 +98,11 @@ void TAnalisiBarre::BOpenFileClick() {
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))
         path += QStringLiteral(".dat");
-    if (LRicCorso->isVisibleTo(this)) {
+    if (state_.acquiring()) {
         // An acquisition is running: the recording opens in a viewer of its own.
         hub::startInstance(QCoreApplication::applicationFilePath(), {path});
         return;
     }
-    NomeArch->setText(path);
+    state_.recording = path;
     ReadFile();
 }

@@ -8,22 +8,19 @@
 #include <QLabel>
 
 void TAnalisiBarre::BSetupClick() {
-    // The first character of LVersHUB tells the kind of the block received last;
-    // "HUB" means none has arrived since the last reset.
-    const QString vers = LVersHUB->text();
-    if (vers.startsWith(QLatin1Char('T'))) VisuaSetup_TC(this, hub.tc, vers);
-    const QString again = LVersHUB->text();
-    if (again.startsWith(QLatin1Char('S'))) VisuaSetup_SW(this, hub.sw, again);
+    // The kind of the block received last. The acquisition goes on while the
+    // TC window is open, so an SW block arriving meanwhile is shown after it.
+    using Kind = hub::MainWindowState::SettingsKind;
+    if (state_.settings == Kind::TC) VisuaSetup_TC(this, hub.tc, hub.versHub);
+    if (state_.settings == Kind::SW) VisuaSetup_SW(this, hub.sw, hub.versHub);
 }
 
 void TAnalisiBarre::Monitor1Click() {
     hub::TMonitor* monitor = Monitor1;
-    // NomeArch holds the recording in use: the file being written during an
-    // acquisition, the file loaded otherwise; empty when there is none. The
-    // list is always read from that file, never from memory.
-    const QString file = NomeArch->text();
+    // The list is always read from the recording in use, never from memory.
+    const QString file = state_.recording;
     const hub::ChangeListResult r = hub::showChangeList(
-        this, file, file, monitor->clickBarra(), monitor->clickLed(), italian());
+        this, file, file, monitor->clickBarra(), monitor->clickLed(), state_.italian());
     if (r != hub::ChangeListResult::Shown) return;
     // A click on the monitor's background after this finds no element.
     hub::MonitorModel& m = monitor->model();

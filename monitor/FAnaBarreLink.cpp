@@ -130,7 +130,7 @@ void TAnalisiBarre::runLink(const std::function<void()>& step) {
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());
     }
-    if (!error.isEmpty() && reopenOnDeviceLoss && connected) {
+    if (!error.isEmpty() && reopenOnDeviceLoss && state_.acquiring()) {
         // Nobody is there to answer a message: say it on stderr and keep the
         // acquisition going until the device is back.
         sayReopening(error, a.port.portName());
@@ -158,7 +158,7 @@ void TAnalisiBarre::riceviClick(const RiceviPreset* preset) {
     LStart->adjustSize();
 
     TRicevi d(this);
-    if (italian()) {
+    if (state_.italian()) {
         d.setItalian();
         d.Memor->setChecked(recordingFlag);
         d.MemorClick();
@@ -204,14 +204,10 @@ void TAnalisiBarre::riceviClick(const RiceviPreset* preset) {
         sayReopening(QString::fromLocal8Bit(e.what()), hub.lastPort);
         missing = true;
     }
-    connected = true;
+    state_.mode = hub::MainWindowState::Mode::Acquiring;
     a.deviceErrorShown = false;
 
-    SBRicevi->hide();
-    LRicCorso->show();
-    NomeArch->setText(QString());
-    SBClear->show();
-    AzzeraVideo(true); // also zeroes the record buffers
+    AzzeraVideo(true); // also zeroes the record buffers and shows the state
     setWindowTitle(QStringLiteral("PORT : ") + hub.lastPort +
                    QStringLiteral(" --  ZEMBRA MONITOR HUB (V:") + QLatin1String(hub::kProgramVersion) +
                    QLatin1Char(')'));
@@ -225,10 +221,9 @@ void TAnalisiBarre::riceviClick(const RiceviPreset* preset) {
             hub::showError(this, error);
             return;
         }
-        NomeArch->setText(recordingFileName);
+        state_.recording = recordingFileName;
+        showState();
         NomeArch->adjustSize();
-        TextNomeArch->show();
-        SBClear->hide(); // no LED reset while recording
         recording = &a.writer;
     }
     if (missing) {
@@ -240,12 +235,12 @@ void TAnalisiBarre::riceviClick(const RiceviPreset* preset) {
 }
 
 void TAnalisiBarre::FermaRic(bool confirm) {
-    if (!acquisitionRunning()) return;
+    if (!state_.acquiring()) return;
     if (confirm) {
         DomandaStop();
-        if (LOK->text() == QLatin1String("NO")) return;
+        if (state_.stop == hub::MainWindowState::StopAnswer::No) return;
         // A SIGTERM may have stopped it while the question was open.
-        if (!acquisitionRunning()) return;
+        if (!state_.acquiring()) return;
     }
     LinkArea& a = linkArea();
     setWindowTitle(QStringLiteral("ZEMBRA MONITOR HUB (V.") + QLatin1String(hub::kProgramVersion) +
@@ -259,25 +254,27 @@ void TAnalisiBarre::FermaRic(bool confirm) {
     }
     const QString error = a.link.endAcquisition([&] { a.port.close(); });
     if (a.writer.isOpen()) a.writer.close(); // a file left without a started link
-    connected = false;
+    state_.mode = hub::MainWindowState::Mode::Idle;
     TimerComSet->stop();
     TimerComDati->stop();
     if (TimerReopen) TimerReopen->stop();
-    LRicCorso->hide();
     setPanelColour(PanelRicevi, hub::HubLink::kHeartbeatLight);
     LNoData->hide();
     setCaption(LStart, QStringLiteral("//"));
     setCaption(LCounter, QStringLiteral("0"));
     setCaption(LBuffer, QStringLiteral("0"));
-    SBRicevi->show();
-    SBClear->hide();
-    AzzeraVideo(false);
+    AzzeraVideo(false); // also shows the state
     if (!error.isEmpty() && !a.deviceErrorShown) hub::showError(this, error);
     a.deviceErrorShown = false;
 }
 
 void TAnalisiBarre::stopWithoutAsking() {
-    if (acquisitionRunning()) FermaRic(false);
+    if (state_.acquiring()) FermaRic(false);
+}
+
+void TAnalisiBarre::restHeartbeat() {
+    if (linkArea_) linkArea_->link.setHeartbeat(hub::HubLink::kHeartbeatLight);
+    setPanelColour(PanelRicevi, hub::HubLink::kHeartbeatLight);
 }
 
 void TAnalisiBarre::TimerComSetTimer() {
@@ -300,6 +297,5 @@ void TAnalisiBarre::TimerReopenTimer() {
 void TAnalisiBarre::TimerComDatiTimer() {
     TimerComDati->stop();
     hub::HubLink& l = linkArea().link;
-    l.setHeartbeat(PanelRicevi->palette().color(QPalette::Window).rgb() & 0xFFFFFF);
     runLink([&l] { l.TimerComDatiTimer(); });
 }

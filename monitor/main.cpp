@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLocale>
 #include <QPixmap>
 #include <QScreen>
@@ -32,8 +31,8 @@ public:
             // After the paint itself, so the figure includes it.
             QTimer::singleShot(0, w_, [this, ms] {
                 std::printf("hubmonitor: first paint after %lld ms; language %s; %s mode\n",
-                            static_cast<long long>(ms), qPrintable(w_->Language->text()),
-                            w_->viewerMode() ? "viewer" : "live");
+                            static_cast<long long>(ms), w_->state().languageCode(),
+                            w_->state().viewer() ? "viewer" : "live");
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
@@ -111,7 +110,6 @@ int main(int argc, char** argv) {
 
     hub::ComHubPort port;
     TAnalisiBarre w(port, hub::SystemClock::instance());
-    w.Language->setText(hub::interfaceLanguage(QLocale::system()));
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     // hubmonitor --port DEVICE [--record NAME | --no-record]: start acquiring at
@@ -121,7 +119,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(unattended.error));
         return 2;
     }
-    w.NomeArch->setText(unattended.requested ? QString() : hub::viewerFileFromArguments(args));
+    w.startAs(hub::interfaceLanguage(QLocale::system()) == QLatin1String("ITA")
+                  ? hub::MainWindowState::Language::Italian
+                  : hub::MainWindowState::Language::English,
+              unattended.requested ? QString() : hub::viewerFileFromArguments(args));
 
     FirstPaintProbe probe(&w, clock);
     if (qEnvironmentVariableIntValue("HUBMONITOR_STARTUP_PROBE") == 1) w.installEventFilter(&probe);

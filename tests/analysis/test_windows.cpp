@@ -84,7 +84,6 @@ protected:
 TEST_F(AnalysisWindows, ExportWritesBesideTheRecordingAndRestoresTheWindow) {
     ASSERT_TRUE(twoDays().save(path("site.dat")));
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString()); // live mode, as start-up leaves it
     w.show();
     const int height = w.height();
     DialogSeam::push("open-file", path("site.dat"));
@@ -118,7 +117,6 @@ TEST_F(AnalysisWindows, BadInputGivesAMessageAndTheWindowBack) {
         {"time line: no state records", path("nostate.dat"), true},
     };
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString()); // live mode, as start-up leaves it
     w.show();
     const int height = w.height();
     for (const auto& c : cases) {
@@ -140,7 +138,6 @@ TEST_F(AnalysisWindows, BadInputGivesAMessageAndTheWindowBack) {
 TEST_F(AnalysisWindows, TimeLineOpensTheDayChartOfItsCouple) {
     ASSERT_TRUE(twoDays().save(path("site.dat")));
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString()); // live mode, as start-up leaves it
     w.show();
     const int height = w.height();
     bool seen = false;

@@ -4,6 +4,7 @@
 #include "monitor/display/Barra.h"
 
 #include <QDialog>
+#include <cstring>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -19,14 +20,22 @@ TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
         int tcShown;
     } cases[] = {
         {"HUB", 0, 0}, // nothing received since the reset
-        {"", 0, 0},
         {"SW: v.1 (TEST)", 1, 0},
         {"TC:AB (v.2)", 0, 1},
+        {"HUB", 0, 0}, // a block, then the display reset
     };
     for (const Case& c : cases) {
         DialogSeam::clear();
         mainwin_test::QuietWindow w;
-        w.LVersHUB->setText(QString::fromLatin1(c.versHub));
+        std::array<std::uint8_t, kTcBlockSize> tc{};
+        std::memcpy(tc.data() + 44, "AB      ", 8);
+        if (c.swShown) w.RiceviSet_SW(0xC1, {});
+        if (c.tcShown) w.RiceviSet_TC(0x02, tc);
+        if (&c == &cases[3]) {
+            w.RiceviSet_TC(0x02, tc);
+            w.AzzeraVideo(false);
+        }
+        EXPECT_EQ(w.LVersHUB->text(), QLatin1String(c.versHub));
         DialogSeam::push("setup-sw", QDialog::Rejected);
         DialogSeam::push("setup-tc", QDialog::Rejected);
         QTest::mouseClick(w.BSetup, Qt::LeftButton);
@@ -66,7 +75,7 @@ TEST(MainWindowChangeList, ClickCodesAreClearedWhenTheListCloses) {
         DialogSeam::clear();
         mainwin_test::QuietWindow w;
         hub::TMonitor* mon = useMonitor(w);
-        w.NomeArch->setText(c.nomeArch);
+        w.startAs(MainWindowState::Language::English, c.nomeArch);
         mon->model().clickBarra = QString::fromLatin1(c.barra);
         mon->model().clickLed = QString::fromLatin1(c.led);
         mon->model().colour = colour::White;
@@ -100,7 +109,7 @@ TEST(MainWindowChangeList, ClickingALedOpensTheListEachTime) {
     DialogSeam::clear();
     mainwin_test::QuietWindow w;
     hub::TMonitor* mon = w.Monitor1;
-    w.NomeArch->setText(path);
+    w.startAs(MainWindowState::Language::English, path);
     // Barrier 4 and its Tamp. LED as the settings would show them.
     mon->model().barrier(4).visible = true;
     mon->model().led(4, 10).visible = true;

@@ -63,10 +63,9 @@ struct WindowLink : ::testing::Test {
     void SetUp() override {
         hub::DialogSeam::clear();
         qputenv("HUBSIM_DIR", dir.filePath("sims").toLocal8Bit());
-        w.Language->setText("INT");
     }
     void TearDown() override {
-        if (w.acquisitionRunning()) w.FermaRic(false);
+        if (w.state().acquiring()) w.FermaRic(false);
         hub::DialogSeam::clear();
         qunsetenv("HUBSIM_DIR");
     }
@@ -101,7 +100,7 @@ TEST(TRiceviDialog, TextsInBothLanguagesAndTheNameFollowsTheCheckBox) {
 TEST_F(WindowLink, CancelRemembersTheChoicesAndStartsNothing) {
     hub::DialogSeam::push("ricevi", QDialog::Rejected);
     w.SBRiceviClick(fields("/dev/ttyNOTHING", false, "x"));
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     EXPECT_EQ(w.hub.lastPort, "/dev/ttyNOTHING");
     EXPECT_FALSE(w.recordingFlag);
     EXPECT_NE(w.LStart->text(), "//"); // the time of the click stays
@@ -112,7 +111,7 @@ TEST_F(WindowLink, APortThatCannotBeOpenedLeavesTheWindowIdle) {
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     hub::DialogSeam::push("error", 0);
     w.SBRiceviClick(fields(dir.filePath("missing"), true, dir.filePath("r")));
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     ASSERT_EQ(errorsShown(), 1);
     EXPECT_EQ(hub::DialogSeam::shown().last(), "error: Unable to open com port: 2");
     EXPECT_FALSE(w.SBRicevi->isHidden());
@@ -125,7 +124,7 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     w.hub.lastRecorded.fill(0x55); // left by an earlier acquisition
     w.SBRiceviClick(fields(sim.link, true, dir.filePath("night")));
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     EXPECT_EQ(w.hub.lastRecorded, hub::StateRecord{}); // every acquisition starts from zero
     const QString file = dir.filePath("night__PORT-hub.dat");
     EXPECT_EQ(w.recordingFileName, file);
@@ -147,11 +146,11 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     // "NO" keeps it running; "YES" stops it.
     hub::DialogSeam::push("stop", TStop::ResultNO);
     w.FermaRic(true);
-    EXPECT_TRUE(w.acquisitionRunning());
+    EXPECT_TRUE(w.state().acquiring());
     EXPECT_TRUE(w.port.connected());
     hub::DialogSeam::push("stop", TStop::ResultSI);
     w.FermaRic(true);
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     EXPECT_FALSE(w.port.connected());
     EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
     EXPECT_EQ(w.windowTitle(), "ZEMBRA MONITOR HUB (V.1.7)");
@@ -173,15 +172,15 @@ TEST_F(WindowLink, AVanishedDeviceIsReportedOnceAndTheStopStillCompletes) {
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     for (int i = 0; i < 3; ++i) hub::DialogSeam::push("error", 0);
     w.SBRiceviClick(fields(sim.link, true, dir.filePath("gone")));
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     for (int i = 0; i < 40 && errorsShown() == 0; ++i) QTest::qWait(100);
     EXPECT_EQ(errorsShown(), 1);
     // Nothing runs after the error; the window waits for the stop.
     EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
-    EXPECT_TRUE(w.acquisitionRunning());
+    EXPECT_TRUE(w.state().acquiring());
     w.FermaRic(false);
     EXPECT_EQ(errorsShown(), 1); // not shown a second time
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     EXPECT_FALSE(w.port.connected());
     int states = 0;
     EXPECT_EQ(scan(dir.filePath("gone__PORT-hub.dat"), &states), hub::StopReason::EndRecord);
@@ -192,7 +191,7 @@ TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIs
     auto first = std::make_unique<SimHub>(dir, QStringList{"--vanish-after", "10", "--event-every", "2"});
     ASSERT_FALSE(first->link.isEmpty());
     w.SBRiceviClick(fields(first->link, true, dir.filePath("guard"), true));
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     for (int i = 0; i < 60 && !w.TimerReopen->isActive(); ++i) QTest::qWait(100);
     ASSERT_TRUE(w.TimerReopen->isActive());
     EXPECT_EQ(w.TimerReopen->interval(), 2000);
@@ -214,7 +213,7 @@ TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIs
     EXPECT_TRUE(w.port.connected());
     EXPECT_FALSE(w.TimerReopen->isActive());
     w.FermaRic(false);
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     EXPECT_EQ(errorsShown(), 0);
 
     hub::DataFileReader r;
@@ -231,7 +230,7 @@ TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIs
 TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
     const QString link = dir.filePath("hub");
     w.SBRiceviClick(fields(link, true, dir.filePath("late"), true));
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     EXPECT_EQ(errorsShown(), 0);
     EXPECT_TRUE(w.TimerReopen->isActive());
     EXPECT_FALSE(w.LNoData->isHidden());
@@ -248,10 +247,10 @@ TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
 
 TEST_F(WindowLink, UnattendedStopWhileTheDeviceIsGoneEndsEverything) {
     w.SBRiceviClick(fields(dir.filePath("absent"), true, dir.filePath("idle"), true));
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     ASSERT_TRUE(w.TimerReopen->isActive());
     w.FermaRic(false);
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     EXPECT_FALSE(w.TimerReopen->isActive() || w.TimerComSet->isActive() || w.TimerComDati->isActive());
     EXPECT_TRUE(w.LNoData->isHidden());
     EXPECT_EQ(errorsShown(), 0);
@@ -265,7 +264,7 @@ TEST_F(WindowLink, RecordingOffWritesNoFile) {
     ASSERT_FALSE(sim.link.isEmpty());
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     w.SBRiceviClick(fields(sim.link, false, dir.filePath("none")));
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     EXPECT_FALSE(w.SBClear->isHidden()); // LED reset offered when not recording
     EXPECT_EQ(w.NomeArch->text(), "");
     w.FermaRic(false);

@@ -81,7 +81,6 @@ protected:
 
 TEST_F(Screens, StartUpShowsEveryBarrierIdle) {
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     expectIdleInstallation(w, "start-up");
@@ -114,8 +113,7 @@ TEST_F(Screens, StartUpShowsEveryBarrierIdle) {
 
 TEST_F(Screens, ItalianStartUp) {
     mainwin_test::QuietWindow w;
-    w.Language->setText(QStringLiteral("ITA"));
-    w.NomeArch->setText(QString());
+    w.startAs(hub::MainWindowState::Language::Italian);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.Monitor1->model().labBlind.caption, QLatin1String("Cieco"));
@@ -128,7 +126,6 @@ TEST_F(Screens, ItalianStartUp) {
 
 TEST_F(Screens, ZoomedAndCompactViews) {
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     choose(w, 0);
@@ -154,7 +151,7 @@ TEST_F(Screens, ViewerMode) {
     }
     mainwin_test::QuietWindow w;
     mainwin_test::LoadCounter loads(w);
-    w.NomeArch->setText(path);
+    w.startAs(hub::MainWindowState::Language::English, path);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QApplication::processEvents();

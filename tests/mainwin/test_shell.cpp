@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cstring>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -26,7 +27,6 @@ protected:
 TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
     mainwin_test::QuietWindow w;
     mainwin_test::LoadCounter loads(w);
-    w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QApplication::processEvents();
@@ -36,7 +36,7 @@ TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
     EXPECT_TRUE(w.PStat->isVisible());
     EXPECT_FALSE(w.SBClear->isVisible());
     EXPECT_FALSE(w.TextNomeArch->isVisible());
-    EXPECT_FALSE(w.Language->isVisible());
+    EXPECT_EQ(w.state().language, hub::MainWindowState::Language::English);
     EXPECT_FALSE(w.LRicCorso->isVisible());
     EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RECEIVE DATA"));
     EXPECT_EQ(loads.count, 0);
@@ -49,8 +49,7 @@ TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
 
 TEST_F(Shell, ItalianStartTranslatesTheReceiveTexts) {
     mainwin_test::QuietWindow w;
-    w.Language->setText(QStringLiteral("ITA"));
-    w.NomeArch->setText(QString());
+    w.startAs(hub::MainWindowState::Language::Italian);
     w.show();
     EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RICEZIONE DATI"));
     // Two lines, broken where the caption has its line break.
@@ -77,8 +76,9 @@ TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
     for (const char* lang : {"INT", "ITA"}) {
         mainwin_test::QuietWindow w;
         mainwin_test::LoadCounter loads(w);
-        w.Language->setText(QLatin1String(lang));
-        w.NomeArch->setText(path);
+        w.startAs(QLatin1String(lang) == QLatin1String("ITA") ? hub::MainWindowState::Language::Italian
+                                                              : hub::MainWindowState::Language::English,
+                  path);
         w.show();
         EXPECT_FALSE(w.PanelRicevi->isVisible());
         EXPECT_FALSE(w.BOpenFile->isVisible());
@@ -98,10 +98,44 @@ TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
     }
 }
 
+// The load is not told by the caption: a hub name that puts a dot where
+// "LOADING ........." had one must not load the file again on every paint,
+// in a viewer nor in a live window showing a recording.
+TEST_F(Shell, ACaptionWithADotNeverLoadsAgain) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tc.dat"));
+    {
+        std::uint8_t tc[70] = {};
+        std::memcpy(tc + 44, "ABCDE.XY", 8);
+        hub::DataFileWriter wr;
+        ASSERT_TRUE(wr.create(path));
+        ASSERT_TRUE(wr.writeStartEnd(46000.5));
+        ASSERT_TRUE(wr.writeSettings(46000.5, 0x02, tc));
+    }
+    for (bool viewer : {true, false}) {
+        mainwin_test::QuietWindow w;
+        mainwin_test::LoadCounter loads(w);
+        w.startAs(hub::MainWindowState::Language::English, viewer ? path : QString());
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QApplication::processEvents();
+        if (!viewer) {
+            DialogSeam::push(QStringLiteral("open-file"), path);
+            w.BOpenFileClick();
+        }
+        ASSERT_EQ(w.windowTitle().mid(0, 9), QLatin1String("TC:ABCDE.")) << viewer;
+        for (int i = 0; i < 5; ++i) {
+            w.repaint();
+            QApplication::processEvents();
+        }
+        EXPECT_EQ(loads.count, 1) << viewer;
+        EXPECT_TRUE(DialogSeam::shown().isEmpty()) << viewer;
+    }
+}
+
 TEST_F(Shell, LiveWindowNeverLoadsOnPaint) {
     mainwin_test::QuietWindow w;
     mainwin_test::LoadCounter loads(w);
-    w.NomeArch->setText(QString());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.repaint();
@@ -112,7 +146,6 @@ TEST_F(Shell, LiveWindowNeverLoadsOnPaint) {
 
 TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString());
     w.show();
     DialogSeam::push(QStringLiteral("stop"), TStop::ResultSI);
     QTest::keyClick(w.SBEXIT, Qt::Key_Escape);
@@ -123,7 +156,6 @@ TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
 
 TEST_F(Shell, ExitClosesAnIdleWindow) {
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString());
     w.show();
     QTest::mouseClick(w.SBEXIT, Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
@@ -131,14 +163,13 @@ TEST_F(Shell, ExitClosesAnIdleWindow) {
 
 TEST_F(Shell, CloseIsRefusedWhileAcquiringAndTheAnswerIsNo) {
     mainwin_test::QuietWindow w;
-    w.NomeArch->setText(QString());
     w.show();
     mainwin_test::startAcquisition(w);
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     DialogSeam::push(QStringLiteral("stop"), TStop::ResultNO);
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
+    EXPECT_EQ(w.state().stop, hub::MainWindowState::StopAnswer::No);
     w.FermaRic(false); // let the window go
     EXPECT_TRUE(w.close());
 }
@@ -146,15 +177,18 @@ TEST_F(Shell, CloseIsRefusedWhileAcquiringAndTheAnswerIsNo) {
 // With the link's stop behind FermaRic: what the answer to the question does
 // to ESC and to closing the window.
 TEST_F(Shell, AnswersDecideWhetherEscAndCloseStop) {
+    using Answer = hub::MainWindowState::StopAnswer;
     struct Case {
         const char* answer;
         int result;
+        Answer stored;
         bool stops;
-    } cases[] = {{"NO", TStop::ResultNO, false}, {"SI", TStop::ResultSI, true}, {"KO", TStop::ResultKO, true}};
+    } cases[] = {{"NO", TStop::ResultNO, Answer::No, false},
+                 {"SI", TStop::ResultSI, Answer::Yes, true},
+                 {"KO", TStop::ResultKO, Answer::Closed, true}};
     for (const auto& c : cases) {
         for (const char* how : {"esc", "close"}) {
             mainwin_test::QuietWindow w;
-            w.NomeArch->setText(QString());
             w.show();
             mainwin_test::startAcquisition(w); // on a port that never answers
             DialogSeam::push(QStringLiteral("stop"), c.result);
@@ -165,8 +199,8 @@ TEST_F(Shell, AnswersDecideWhetherEscAndCloseStop) {
             else
                 closed = w.close();
             const std::string at = std::string(c.answer) + " / " + how;
-            EXPECT_EQ(w.LOK->text(), QLatin1String(c.answer)) << at;
-            EXPECT_EQ(w.acquisitionRunning(), !c.stops) << at;
+            EXPECT_EQ(w.state().stop, c.stored) << at;
+            EXPECT_EQ(w.state().acquiring(), !c.stops) << at;
             if (QLatin1String(how) == QLatin1String("close")) {
                 EXPECT_EQ(closed, c.stops) << at;
                 EXPECT_EQ(w.isVisible(), !c.stops) << at;

@@ -51,15 +51,16 @@ protected:
 };
 
 TEST_F(StopQuestion, QueuedAnswersReachLOK) {
+    using Answer = hub::MainWindowState::StopAnswer;
     const struct {
         int result;
-        const char* a;
-    } cases[] = {{TStop::ResultNO, "NO"}, {TStop::ResultSI, "SI"}, {TStop::ResultKO, "KO"}};
+        Answer a;
+    } cases[] = {{TStop::ResultNO, Answer::No}, {TStop::ResultSI, Answer::Yes}, {TStop::ResultKO, Answer::Closed}};
     for (const auto& c : cases) {
         mainwin_test::QuietWindow w;
         DialogSeam::push(QStringLiteral("stop"), c.result);
         w.DomandaStop();
-        EXPECT_EQ(w.LOK->text(), QLatin1String(c.a));
+        EXPECT_EQ(w.state().stop, c.a);
         EXPECT_EQ(DialogSeam::pending(), 0);
     }
 }
@@ -111,12 +112,12 @@ TEST_F(StopQuestion, SilenceCountsAsNo) {
     mainwin_test::QuietWindow w;
     DialogSeam::push(QStringLiteral("stop"), TStop::ResultNO);
     w.DomandaStop();
-    EXPECT_EQ(w.LOK->text(), QLatin1String("NO"));
+    EXPECT_EQ(w.state().stop, hub::MainWindowState::StopAnswer::No);
 }
 
 TEST_F(StopQuestion, ItalianYesButtonSaysSi) {
     mainwin_test::QuietWindow w;
-    w.Language->setText(QStringLiteral("ITA"));
+    w.startAs(hub::MainWindowState::Language::Italian);
     QString seen;
     QTimer::singleShot(20, [&seen] {
         for (QWidget* tl : QApplication::topLevelWidgets())
@@ -127,5 +128,5 @@ TEST_F(StopQuestion, ItalianYesButtonSaysSi) {
     });
     w.DomandaStop();
     EXPECT_EQ(seen, QLatin1String("SI"));
-    EXPECT_EQ(w.LOK->text(), QLatin1String("SI"));
+    EXPECT_EQ(w.state().stop, hub::MainWindowState::StopAnswer::Yes);
 }

@@ -2,6 +2,7 @@
 // "Reset Leds" as the main window runs them.
 #include "common/DialogSeam.h"
 #include "mainwindow.h"
+#include "monitor/datafile.h"
 #include "monitor/display/zoom.h"
 
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -20,7 +22,6 @@ class Zoom : public ::testing::Test {
 protected:
     void SetUp() override {
         DialogSeam::clear();
-        w.NomeArch->setText(QString());
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     }
@@ -167,13 +168,29 @@ TEST_F(Zoom, ResizeCheckPicksTheLedSizeFromTheWidth) {
 }
 
 TEST_F(Zoom, ResizeCheckWhileExpandIsShownFitsTheMonitor) {
-    const ZoomSelector z = ZoomSelector::compact();
-    for (int i = 0; i < 6; ++i) w.ComboZoom->setItemText(i, z.items[i]);
-    w.ComboZoom->setCurrentIndex(1); // "Expand"
-    int nw = 300, nh = 100;
-    EXPECT_TRUE(w.FormCanResize(nw, nh));
-    EXPECT_EQ(nw, w.Monitor1->width() + 25);
-    EXPECT_EQ(nh, w.titlePanelHeight());
+    choose(0); // Compact
+    // The monitor unfolds while "Expand" is carried out: a resize check then.
+    struct Probe : QObject {
+        TAnalisiBarre& w;
+        explicit Probe(TAnalisiBarre& win) : w(win) {}
+        bool done = false, ok = false;
+        int nw = 300, nh = 100, monitorWidth = 0, titleHeight = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Resize && !done && w.state().zoom.text() == QLatin1String("Expand")) {
+                done = true;
+                ok = w.FormCanResize(nw, nh);
+                monitorWidth = w.Monitor1->width();
+                titleHeight = w.titlePanelHeight();
+            }
+            return false;
+        }
+    } probe(w);
+    w.Monitor1->installEventFilter(&probe);
+    choose(1); // "Expand"
+    ASSERT_TRUE(probe.done);
+    EXPECT_TRUE(probe.ok);
+    EXPECT_EQ(probe.nw, probe.monitorWidth + 25);
+    EXPECT_EQ(probe.nh, probe.titleHeight);
 }
 
 TEST_F(Zoom, DraggingTheWindowInAZoomedModeFollowsTheTable) {
@@ -185,16 +202,29 @@ TEST_F(Zoom, DraggingTheWindowInAZoomedModeFollowsTheTable) {
 }
 
 TEST_F(Zoom, DisplayResetHidesOrShowsTheInstallation) {
-    w.LVersHUB->setText(QStringLiteral("SW 2.1"));
-    w.hub.versHub = QStringLiteral("SW 2.1");
-    w.NomeArch->setText(QStringLiteral("x.dat"));
-    w.TextNomeArch->show();
+    // A recording loaded, then an SW block.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.dat"));
+    {
+        DataFileWriter wr;
+        ASSERT_TRUE(wr.create(path));
+        ASSERT_TRUE(wr.writeStartEnd(46000.5));
+    }
+    DialogSeam::push(QStringLiteral("open-file"), path);
+    w.BOpenFileClick();
+    w.RiceviSet_SW(0x41, {});
+    ASSERT_EQ(w.LVersHUB->text(), QLatin1String("SW: v.1"));
+    ASSERT_EQ(w.state().settings, MainWindowState::SettingsKind::SW);
+    ASSERT_EQ(w.NomeArch->text(), path);
+    ASSERT_TRUE(w.TextNomeArch->isVisible());
     model().led(3, 4).SetLime();
     model().led(3, 4).SetRingWhite();
     model().led(3, 4).count = 7;
 
     w.AzzeraVideo(true);
     EXPECT_EQ(w.LVersHUB->text(), QLatin1String("HUB"));
+    EXPECT_EQ(w.state().settings, MainWindowState::SettingsKind::None);
+    EXPECT_TRUE(w.state().recording.isEmpty());
     EXPECT_TRUE(w.NomeArch->text().isEmpty());
     EXPECT_FALSE(w.TextNomeArch->isVisible());
     EXPECT_TRUE(w.Monitor1->isVisible());

@@ -48,7 +48,6 @@ TEST(RiceviPorts, TheListIsReadAgainEachTimeItOpens) {
     hub::DialogSeam::clear();
 
     mainwin_test::LiveWindow w;
-    w.Language->setText("INT");
     w.hub.lastPort = "/dev/ttyUSB0";
     const QString sim = s.path("sims/bench");
     const QString adapter = QStringLiteral("FT232R USB UART \u2014 FTDI, serial A50285BI");
@@ -80,7 +79,7 @@ TEST(RiceviPorts, TheListIsReadAgainEachTimeItOpens) {
         d->Button2->click();
     });
     EXPECT_TRUE(ran);
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     EXPECT_EQ(w.hub.lastPort, ""); // the port shown when the dialog closed
     qunsetenv("HUB_SYS_CLASS_TTY");
     qunsetenv("HUBSIM_DIR");

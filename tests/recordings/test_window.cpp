@@ -38,7 +38,6 @@ class Window : public ::testing::Test {
 protected:
     void SetUp() override {
         DialogSeam::clear();
-        w.NomeArch->setText(QString());
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         QApplication::processEvents();
@@ -169,7 +168,7 @@ TEST_F(Window, OpeningDuringAnAcquisitionStartsAViewer) {
     const QString path = file({rectest::startEnd(1), rectest::state(1, rec(1, 0))});
     const auto starts = [] { return DialogSeam::shown().filter(QStringLiteral("instance: ")); };
     mainwin_test::startAcquisition(w);
-    ASSERT_TRUE(w.acquisitionRunning());
+    ASSERT_TRUE(w.state().acquiring());
     w.LCounter->setText(QStringLiteral("17"));
     DialogSeam::push(QStringLiteral("instance"), true);
     open(QString()); // cancelled: nothing at all
@@ -190,7 +189,7 @@ TEST(WindowViewer, FirstPaintLoadsTheFileAndHidesTheCommands) {
                               rectest::state(2, rec(0x80, 0x80))});
     mainwin_test::QuietWindow w;
     mainwin_test::LoadCounter loads(w);
-    w.NomeArch->setText(path);
+    w.startAs(hub::MainWindowState::Language::English, path);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     for (int i = 0; i < 5 && w.LCounter->text() != QLatin1String("1"); ++i) {

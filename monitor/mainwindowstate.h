@@ -1,0 +1,40 @@
+#pragma once
+// What the main window is doing, as data. The handlers and the tests ask this;
+// TAnalisiBarre::showState() copies it onto the widgets.
+#include "monitor/display/zoom.h"
+#include "monitor/hubstate.h"
+
+#include <QString>
+
+namespace hub {
+
+struct MainWindowState {
+    enum class Language { English, Italian }; // "INT", "ITA"
+    enum class Mode { Idle, Acquiring, Viewer };
+    enum class SettingsKind { None, SW, TC }; // the block received last
+    enum class StopAnswer { No, Yes, Closed }; // "NO", "SI", "KO" (closed counts as yes)
+
+    Language language = Language::English;
+    // Viewer: the process was started to show one recording; it never acquires.
+    Mode mode = Mode::Idle;
+    ZoomSelector zoom = ZoomSelector::full();
+    // The recording in use: the file being written, or the file loaded; empty when none.
+    QString recording;
+    SettingsKind settings = SettingsKind::None;
+    StopAnswer stop = StopAnswer::No;
+    // A viewer loads its file on its first paint after each show, once.
+    bool viewerLoadPending = false;
+
+    bool italian() const { return language == Language::Italian; }
+    bool acquiring() const { return mode == Mode::Acquiring; }
+    bool viewer() const { return mode == Mode::Viewer; }
+    bool compact() const { return zoom.isCompact(); }
+    // The language as the start-up probe prints it.
+    const char* languageCode() const { return italian() ? "ITA" : "INT"; }
+};
+
+// The kind of the block the decoders left in hub: a replay decodes straight
+// onto the hub state, so the window learns the kind from there afterwards.
+MainWindowState::SettingsKind settingsKindOf(const HubState& hub);
+
+} // namespace hub
