@@ -38,42 +38,6 @@ public:
     TAnalisiBarre(hub::HubPort& port, hub::SteadyClock& clock, QWidget* parent = nullptr);
     ~TAnalisiBarre() override;
 
-    // ---- controls, by their names in the system --------------------------
-    QProgressBar* ProgRead = nullptr;
-    QFrame* PanelLogo = nullptr;
-    QFrame* PanelFlag = nullptr;
-    hub::TMonitor* Monitor1 = nullptr;
-    QFrame* PanelTit = nullptr;
-    QLabel* LVersHUB = nullptr;
-    QComboBox* ComboZoom = nullptr;
-    QToolButton* BtnHelp = nullptr;
-    QPushButton* BSetup = nullptr;
-    QPushButton* SBClear = nullptr;
-    QLabel* LbCounter = nullptr;
-    QLabel* LCounter = nullptr;
-    QLabel* LbBuffer = nullptr;
-    QLabel* LBuffer = nullptr;
-    QLabel* LbStart = nullptr;
-    QLabel* LStart = nullptr;
-    QLabel* LNoData = nullptr;
-    QLabel* TextNomeArch = nullptr;
-    QLabel* NomeArch = nullptr;
-    QFrame* PanelCom = nullptr;
-    QFrame* PanelRicevi = nullptr;
-    QPushButton* SBRicevi = nullptr;
-    QLabel* LRicCorso = nullptr;
-    QPushButton* BOpenFile = nullptr;
-    QFrame* PStat = nullptr;
-    QLabel* LMovie = nullptr;
-    QPushButton* BMovA = nullptr;
-    QPushButton* BMovB = nullptr;
-    QPushButton* BMovC = nullptr;
-    QPushButton* BMovD = nullptr;
-    QPushButton* BExport = nullptr;
-    QPushButton* SBEXIT = nullptr;
-    QTimer* TimerComSet = nullptr;
-    QTimer* TimerComDati = nullptr;
-
     // Buffers, stream parameters and hub identification shared by the areas.
     hub::HubState hub;
 
@@ -128,17 +92,7 @@ public:
     QString recordingFileName;   // of the running (or last) acquisition
     // SIGTERM / SIGINT: ends a running acquisition without asking.
     void stopWithoutAsking();
-    // Unattended running (set by the --port start): a device that vanishes,
-    // or is missing at the start, does not end the acquisition; the recording
-    // stays open and the same device is reopened every 2 s (TimerReopen).
-    bool reopenOnDeviceLoss = false;
-    QTimer* TimerReopen = nullptr; // made with the link
     void TimerReopenTimer();
-    struct LinkArea;
-    LinkArea* linkArea_ = nullptr;
-    LinkArea& linkArea();
-    void syncLink();
-    void runLink(const std::function<void()>& step);
 
     // ---- recordings (FAnaBarreFile.cpp) -----------------------------------
     void RiceviDati(const hub::StateRecord& state, bool beamSound, bool ledSound);
@@ -168,6 +122,53 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    // ---- controls, by their names in the system; tests find them by name ---
+    QProgressBar* ProgRead = nullptr;
+    QFrame* PanelLogo = nullptr;
+    QFrame* PanelFlag = nullptr;
+    hub::TMonitor* Monitor1 = nullptr;
+    QFrame* PanelTit = nullptr;
+    QLabel* LVersHUB = nullptr;
+    QComboBox* ComboZoom = nullptr;
+    QToolButton* BtnHelp = nullptr;
+    QPushButton* BSetup = nullptr;
+    QPushButton* SBClear = nullptr;
+    QLabel* LbCounter = nullptr;
+    QLabel* LCounter = nullptr;
+    QLabel* LbBuffer = nullptr;
+    QLabel* LBuffer = nullptr;
+    QLabel* LbStart = nullptr;
+    QLabel* LStart = nullptr;
+    QLabel* LNoData = nullptr;
+    QLabel* TextNomeArch = nullptr;
+    QLabel* NomeArch = nullptr;
+    QFrame* PanelCom = nullptr;
+    QFrame* PanelRicevi = nullptr;
+    QPushButton* SBRicevi = nullptr;
+    QLabel* LRicCorso = nullptr;
+    QPushButton* BOpenFile = nullptr;
+    QFrame* PStat = nullptr;
+    QLabel* LMovie = nullptr;
+    QPushButton* BMovA = nullptr;
+    QPushButton* BMovB = nullptr;
+    QPushButton* BMovC = nullptr;
+    QPushButton* BMovD = nullptr;
+    QPushButton* BExport = nullptr;
+    QPushButton* SBEXIT = nullptr;
+    QTimer* TimerComSet = nullptr;
+    QTimer* TimerComDati = nullptr;
+
+    // Unattended running (set by the --port start): a device that vanishes,
+    // or is missing at the start, does not end the acquisition; the recording
+    // stays open and the same device is reopened every 2 s (TimerReopen).
+    bool reopenOnDeviceLoss = false;
+    QTimer* TimerReopen = nullptr; // made with the link
+    struct LinkArea;
+    LinkArea* linkArea_ = nullptr;
+    LinkArea& linkArea();
+    void syncLink();
+    void runLink(const std::function<void()>& step);
+
     // Copies the state onto the widgets, as syncLink() does for the link.
     void showState();
     // The heartbeat panel back to its light colour, as after a stop.

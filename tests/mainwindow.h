@@ -7,9 +7,16 @@
 #include "monitor/FAnaBarre.h"
 #include "monitor/hubport.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QString>
+#include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace mainwin_test {

@@ -18,6 +18,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using mainwin_test::control;
+
 using hub::DialogSeam;
 using testrec::at;
 using testrec::Recording;
@@ -71,9 +73,9 @@ protected:
     // The main window is back as it was before a command.
     void expectRestored(TAnalisiBarre& w, int height, const char* what) {
         EXPECT_EQ(w.height(), height) << what;
-        EXPECT_FALSE(w.ProgRead->isVisible()) << what;
-        for (QWidget* p : {static_cast<QWidget*>(w.PanelCom), static_cast<QWidget*>(w.PanelFlag),
-                           static_cast<QWidget*>(w.PanelTit), static_cast<QWidget*>(w.PanelLogo)})
+        EXPECT_FALSE(control<QProgressBar>(w, "ProgRead")->isVisible()) << what;
+        for (QWidget* p : {static_cast<QWidget*>(control<QFrame>(w, "PanelCom")), static_cast<QWidget*>(control<QFrame>(w, "PanelFlag")),
+                           static_cast<QWidget*>(control<QFrame>(w, "PanelTit")), static_cast<QWidget*>(control<QFrame>(w, "PanelLogo"))})
             EXPECT_TRUE(p->isVisible()) << what << " " << p->objectName().toStdString();
     }
     QTemporaryDir dir;
@@ -87,7 +89,7 @@ TEST_F(AnalysisWindows, ExportWritesBesideTheRecordingAndRestoresTheWindow) {
     w.show();
     const int height = w.height();
     DialogSeam::push("open-file", path("site.dat"));
-    QTest::mouseClick(w.BExport, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w, "BExport"), Qt::LeftButton);
     EXPECT_EQ(QFileInfo(path("site.dat-Exp.txt")).size(), 454 + 5 * 227);
     EXPECT_TRUE(errors().isEmpty());
     expectRestored(w, height, "export");
@@ -160,7 +162,7 @@ TEST_F(AnalysisWindows, TimeLineOpensTheDayChartOfItsCouple) {
         keep(s, "simula-window");
     });
     DialogSeam::push("open-file", path("site.dat"));
-    QTest::mouseClick(w.BMovC, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w, "BMovC"), Qt::LeftButton);
     EXPECT_TRUE(seen);
     expectRestored(w, height, "time line");
 }

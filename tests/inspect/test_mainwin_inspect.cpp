@@ -11,6 +11,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using mainwin_test::control;
+
 using namespace hub;
 
 TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
@@ -35,10 +37,10 @@ TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
             w.RiceviSet_TC(0x02, tc);
             w.AzzeraVideo(false);
         }
-        EXPECT_EQ(w.LVersHUB->text(), QLatin1String(c.versHub));
+        EXPECT_EQ(control<QLabel>(w, "LVersHUB")->text(), QLatin1String(c.versHub));
         DialogSeam::push("setup-sw", QDialog::Rejected);
         DialogSeam::push("setup-tc", QDialog::Rejected);
-        QTest::mouseClick(w.BSetup, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(w, "BSetup"), Qt::LeftButton);
         EXPECT_EQ(DialogSeam::take("setup-sw").has_value(), c.swShown == 0) << c.versHub;
         EXPECT_EQ(DialogSeam::take("setup-tc").has_value(), c.tcShown == 0) << c.versHub;
     }
@@ -46,7 +48,7 @@ TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
 }
 
 namespace {
-hub::TMonitor* useMonitor(TAnalisiBarre& w) { return w.Monitor1; }
+hub::TMonitor* useMonitor(TAnalisiBarre& w) { return control<hub::TMonitor>(w, "Monitor1"); }
 } // namespace
 
 TEST(MainWindowChangeList, ClickCodesAreClearedWhenTheListCloses) {
@@ -108,7 +110,7 @@ TEST(MainWindowChangeList, ClickingALedOpensTheListEachTime) {
 
     DialogSeam::clear();
     mainwin_test::QuietWindow w;
-    hub::TMonitor* mon = w.Monitor1;
+    hub::TMonitor* mon = control<hub::TMonitor>(w, "Monitor1");
     w.startAs(MainWindowState::Language::English, path);
     // Barrier 4 and its Tamp. LED as the settings would show them.
     mon->model().barrier(4).visible = true;

@@ -22,6 +22,8 @@
 
 #include <memory>
 
+using mainwin_test::control;
+
 namespace {
 
 struct SimHub {
@@ -103,7 +105,7 @@ TEST_F(WindowLink, CancelRemembersTheChoicesAndStartsNothing) {
     EXPECT_FALSE(w.state().acquiring());
     EXPECT_EQ(w.hub.lastPort, "/dev/ttyNOTHING");
     EXPECT_FALSE(w.recordingFlag);
-    EXPECT_NE(w.LStart->text(), "//"); // the time of the click stays
+    EXPECT_NE(control<QLabel>(w, "LStart")->text(), "//"); // the time of the click stays
     EXPECT_EQ(errorsShown(), 0);
 }
 
@@ -114,7 +116,7 @@ TEST_F(WindowLink, APortThatCannotBeOpenedLeavesTheWindowIdle) {
     EXPECT_FALSE(w.state().acquiring());
     ASSERT_EQ(errorsShown(), 1);
     EXPECT_EQ(hub::DialogSeam::shown().last(), "error: Unable to open com port: 2");
-    EXPECT_FALSE(w.SBRicevi->isHidden());
+    EXPECT_FALSE(control<QPushButton>(w, "SBRicevi")->isHidden());
     EXPECT_FALSE(QFile::exists(dir.filePath("r__PORT-missing.dat")));
 }
 
@@ -128,20 +130,20 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     EXPECT_EQ(w.hub.lastRecorded, hub::StateRecord{}); // every acquisition starts from zero
     const QString file = dir.filePath("night__PORT-hub.dat");
     EXPECT_EQ(w.recordingFileName, file);
-    EXPECT_EQ(w.NomeArch->text(), file);
-    EXPECT_TRUE(w.SBRicevi->isHidden());
-    EXPECT_FALSE(w.LRicCorso->isHidden());
-    EXPECT_TRUE(w.SBClear->isHidden()); // no LED reset while recording
+    EXPECT_EQ(control<QLabel>(w, "NomeArch")->text(), file);
+    EXPECT_TRUE(control<QPushButton>(w, "SBRicevi")->isHidden());
+    EXPECT_FALSE(control<QLabel>(w, "LRicCorso")->isHidden());
+    EXPECT_TRUE(control<QPushButton>(w, "SBClear")->isHidden()); // no LED reset while recording
     EXPECT_EQ(w.windowTitle(), "PORT : " + sim.link + " --  ZEMBRA MONITOR HUB (V:1.7)");
-    EXPECT_TRUE(w.TimerComSet->isActive());
-    EXPECT_EQ(w.TimerComSet->interval(), 1000);
-    EXPECT_FALSE(w.TimerComDati->isActive());
+    EXPECT_TRUE(control<QTimer>(w, "TimerComSet")->isActive());
+    EXPECT_EQ(control<QTimer>(w, "TimerComSet")->interval(), 1000);
+    EXPECT_FALSE(control<QTimer>(w, "TimerComDati")->isActive());
 
     QTest::qWait(2500);
-    EXPECT_GT(w.LCounter->text().toLongLong(), 5);
-    EXPECT_TRUE(w.LNoData->isHidden());
-    EXPECT_LT(w.LBuffer->text().toInt(), 40);
-    EXPECT_TRUE(w.TimerComDati->isActive() != w.TimerComSet->isActive() || !w.TimerComSet->isActive());
+    EXPECT_GT(control<QLabel>(w, "LCounter")->text().toLongLong(), 5);
+    EXPECT_TRUE(control<QLabel>(w, "LNoData")->isHidden());
+    EXPECT_LT(control<QLabel>(w, "LBuffer")->text().toInt(), 40);
+    EXPECT_TRUE(control<QTimer>(w, "TimerComDati")->isActive() != control<QTimer>(w, "TimerComSet")->isActive() || !control<QTimer>(w, "TimerComSet")->isActive());
 
     // "NO" keeps it running; "YES" stops it.
     hub::DialogSeam::push("stop", TStop::ResultNO);
@@ -152,14 +154,14 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     w.FermaRic(true);
     EXPECT_FALSE(w.state().acquiring());
     EXPECT_FALSE(w.port.connected());
-    EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
+    EXPECT_FALSE(control<QTimer>(w, "TimerComSet")->isActive() || control<QTimer>(w, "TimerComDati")->isActive());
     EXPECT_EQ(w.windowTitle(), "ZEMBRA MONITOR HUB (V.1.7)");
-    EXPECT_EQ(w.LCounter->text(), "0");
-    EXPECT_EQ(w.LBuffer->text(), "0");
-    EXPECT_EQ(w.LStart->text(), "//");
-    EXPECT_FALSE(w.SBRicevi->isHidden());
-    EXPECT_TRUE(w.LRicCorso->isHidden());
-    EXPECT_EQ(w.PanelRicevi->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(control<QLabel>(w, "LCounter")->text(), "0");
+    EXPECT_EQ(control<QLabel>(w, "LBuffer")->text(), "0");
+    EXPECT_EQ(control<QLabel>(w, "LStart")->text(), "//");
+    EXPECT_FALSE(control<QPushButton>(w, "SBRicevi")->isHidden());
+    EXPECT_TRUE(control<QLabel>(w, "LRicCorso")->isHidden());
+    EXPECT_EQ(control<QFrame>(w, "PanelRicevi")->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
     int states = 0;
     EXPECT_EQ(scan(file, &states), hub::StopReason::EndRecord);
     EXPECT_GT(states, 2);
@@ -176,7 +178,7 @@ TEST_F(WindowLink, AVanishedDeviceIsReportedOnceAndTheStopStillCompletes) {
     for (int i = 0; i < 40 && errorsShown() == 0; ++i) QTest::qWait(100);
     EXPECT_EQ(errorsShown(), 1);
     // Nothing runs after the error; the window waits for the stop.
-    EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
+    EXPECT_FALSE(control<QTimer>(w, "TimerComSet")->isActive() || control<QTimer>(w, "TimerComDati")->isActive());
     EXPECT_TRUE(w.state().acquiring());
     w.FermaRic(false);
     EXPECT_EQ(errorsShown(), 1); // not shown a second time
@@ -192,26 +194,26 @@ TEST_F(WindowLink, UnattendedShowsNoDataWhileTheDeviceIsGoneAndCarriesOnWhenItIs
     ASSERT_FALSE(first->link.isEmpty());
     w.SBRiceviClick(fields(first->link, true, dir.filePath("guard"), true));
     ASSERT_TRUE(w.state().acquiring());
-    for (int i = 0; i < 60 && !w.TimerReopen->isActive(); ++i) QTest::qWait(100);
-    ASSERT_TRUE(w.TimerReopen->isActive());
-    EXPECT_EQ(w.TimerReopen->interval(), 2000);
-    EXPECT_FALSE(w.LNoData->isHidden());
-    EXPECT_EQ(w.LNoData->text(), "NO    DATA");
-    EXPECT_FALSE(w.TimerComSet->isActive() || w.TimerComDati->isActive());
+    for (int i = 0; i < 60 && !control<QTimer>(w, "TimerReopen")->isActive(); ++i) QTest::qWait(100);
+    ASSERT_TRUE(control<QTimer>(w, "TimerReopen")->isActive());
+    EXPECT_EQ(control<QTimer>(w, "TimerReopen")->interval(), 2000);
+    EXPECT_FALSE(control<QLabel>(w, "LNoData")->isHidden());
+    EXPECT_EQ(control<QLabel>(w, "LNoData")->text(), "NO    DATA");
+    EXPECT_FALSE(control<QTimer>(w, "TimerComSet")->isActive() || control<QTimer>(w, "TimerComDati")->isActive());
     EXPECT_FALSE(w.port.connected());
     EXPECT_EQ(errorsShown(), 0); // nobody to click a message away
-    const long long counted = w.LCounter->text().toLongLong();
+    const long long counted = control<QLabel>(w, "LCounter")->text().toLongLong();
     EXPECT_GT(counted, 0);
     first.reset();
 
     SimHub second(dir, {"--event-every", "2"});
     ASSERT_FALSE(second.link.isEmpty());
-    for (int i = 0; i < 80 && !(w.LNoData->isHidden() && w.LCounter->text().toLongLong() > counted + 3); ++i)
+    for (int i = 0; i < 80 && !(control<QLabel>(w, "LNoData")->isHidden() && control<QLabel>(w, "LCounter")->text().toLongLong() > counted + 3); ++i)
         QTest::qWait(100);
-    EXPECT_TRUE(w.LNoData->isHidden());
-    EXPECT_GT(w.LCounter->text().toLongLong(), counted + 3);
+    EXPECT_TRUE(control<QLabel>(w, "LNoData")->isHidden());
+    EXPECT_GT(control<QLabel>(w, "LCounter")->text().toLongLong(), counted + 3);
     EXPECT_TRUE(w.port.connected());
-    EXPECT_FALSE(w.TimerReopen->isActive());
+    EXPECT_FALSE(control<QTimer>(w, "TimerReopen")->isActive());
     w.FermaRic(false);
     EXPECT_FALSE(w.state().acquiring());
     EXPECT_EQ(errorsShown(), 0);
@@ -232,13 +234,13 @@ TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
     w.SBRiceviClick(fields(link, true, dir.filePath("late"), true));
     ASSERT_TRUE(w.state().acquiring());
     EXPECT_EQ(errorsShown(), 0);
-    EXPECT_TRUE(w.TimerReopen->isActive());
-    EXPECT_FALSE(w.LNoData->isHidden());
+    EXPECT_TRUE(control<QTimer>(w, "TimerReopen")->isActive());
+    EXPECT_FALSE(control<QLabel>(w, "LNoData")->isHidden());
     SimHub sim(dir, {"--event-every", "2"});
     ASSERT_EQ(sim.link, link);
-    for (int i = 0; i < 80 && w.LCounter->text().toLongLong() < 3; ++i) QTest::qWait(100);
-    EXPECT_GE(w.LCounter->text().toLongLong(), 3);
-    EXPECT_TRUE(w.LNoData->isHidden());
+    for (int i = 0; i < 80 && control<QLabel>(w, "LCounter")->text().toLongLong() < 3; ++i) QTest::qWait(100);
+    EXPECT_GE(control<QLabel>(w, "LCounter")->text().toLongLong(), 3);
+    EXPECT_TRUE(control<QLabel>(w, "LNoData")->isHidden());
     w.FermaRic(false);
     int states = 0;
     EXPECT_EQ(scan(dir.filePath("late__PORT-hub.dat"), &states), hub::StopReason::EndRecord);
@@ -248,11 +250,11 @@ TEST_F(WindowLink, UnattendedStartWaitsForAMissingDevice) {
 TEST_F(WindowLink, UnattendedStopWhileTheDeviceIsGoneEndsEverything) {
     w.SBRiceviClick(fields(dir.filePath("absent"), true, dir.filePath("idle"), true));
     ASSERT_TRUE(w.state().acquiring());
-    ASSERT_TRUE(w.TimerReopen->isActive());
+    ASSERT_TRUE(control<QTimer>(w, "TimerReopen")->isActive());
     w.FermaRic(false);
     EXPECT_FALSE(w.state().acquiring());
-    EXPECT_FALSE(w.TimerReopen->isActive() || w.TimerComSet->isActive() || w.TimerComDati->isActive());
-    EXPECT_TRUE(w.LNoData->isHidden());
+    EXPECT_FALSE(control<QTimer>(w, "TimerReopen")->isActive() || control<QTimer>(w, "TimerComSet")->isActive() || control<QTimer>(w, "TimerComDati")->isActive());
+    EXPECT_TRUE(control<QLabel>(w, "LNoData")->isHidden());
     EXPECT_EQ(errorsShown(), 0);
     int states = -1;
     EXPECT_EQ(scan(dir.filePath("idle__PORT-absent.dat"), &states), hub::StopReason::EndRecord);
@@ -265,8 +267,8 @@ TEST_F(WindowLink, RecordingOffWritesNoFile) {
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
     w.SBRiceviClick(fields(sim.link, false, dir.filePath("none")));
     ASSERT_TRUE(w.state().acquiring());
-    EXPECT_FALSE(w.SBClear->isHidden()); // LED reset offered when not recording
-    EXPECT_EQ(w.NomeArch->text(), "");
+    EXPECT_FALSE(control<QPushButton>(w, "SBClear")->isHidden()); // LED reset offered when not recording
+    EXPECT_EQ(control<QLabel>(w, "NomeArch")->text(), "");
     w.FermaRic(false);
     EXPECT_TRUE(QDir(dir.path()).entryList({"*.dat"}).isEmpty());
 }

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using mainwin_test::control;
+
 using namespace hub;
 
 namespace {
@@ -33,19 +35,19 @@ void save(QWidget& w, const char* name) {
 
 // Monitor coordinates to window coordinates.
 QPoint onWindow(TAnalisiBarre& w, int x, int y) {
-    return w.Monitor1->mapTo(&w, QPoint(x, y));
+    return control<hub::TMonitor>(w, "Monitor1")->mapTo(&w, QPoint(x, y));
 }
 
 void choose(TAnalisiBarre& w, int index) {
-    w.ComboZoom->setCurrentIndex(index);
-    emit w.ComboZoom->activated(index);
+    control<QComboBox>(w, "ComboZoom")->setCurrentIndex(index);
+    emit control<QComboBox>(w, "ComboZoom")->activated(index);
 }
 
 // A silver lens at the centre of every visible LED, and the grey head showing
 // above every barrier.
 void expectIdleInstallation(TAnalisiBarre& w, const char* when) {
     const QImage img = w.grab().toImage();
-    const MonitorModel& m = w.Monitor1->model();
+    const MonitorModel& m = control<hub::TMonitor>(w, "Monitor1")->model();
     for (int k = 1; k <= 8; ++k) {
         const Geometry b = m.barrier(k).geo;
         for (int n = 1; n <= 14; ++n) {
@@ -87,10 +89,10 @@ TEST_F(Screens, StartUpShowsEveryBarrierIdle) {
     save(w, "startup-en");
 
     // A LED that changes colour shows it where the layout puts it.
-    MonitorModel& m = w.Monitor1->model();
+    MonitorModel& m = control<hub::TMonitor>(w, "Monitor1")->model();
     m.led(5, Led::Disqualify).SetYellow();
     m.led(2, 3).SetLime();
-    w.Monitor1->refresh();
+    control<hub::TMonitor>(w, "Monitor1")->refresh();
     const QImage img = w.grab().toImage();
     const Geometry a = m.ledRect(5, Led::Disqualify);
     const Geometry b = m.ledRect(2, 3);
@@ -116,9 +118,9 @@ TEST_F(Screens, ItalianStartUp) {
     w.startAs(hub::MainWindowState::Language::Italian);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    EXPECT_EQ(w.Monitor1->model().labBlind.caption, QLatin1String("Cieco"));
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->model().labBlind.caption, QLatin1String("Cieco"));
     QString letters;
-    for (const LabelModel& l : w.Monitor1->model().labLetters) letters += l.caption;
+    for (const LabelModel& l : control<hub::TMonitor>(w, "Monitor1")->model().labLetters) letters += l.caption;
     EXPECT_EQ(letters, QLatin1String("RAGGI"));
     expectIdleInstallation(w, "Italian start-up");
     save(w, "startup-it");

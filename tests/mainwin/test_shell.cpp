@@ -14,6 +14,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using mainwin_test::control;
+
 using hub::DialogSeam;
 
 namespace {
@@ -31,37 +33,37 @@ TEST_F(Shell, LiveStartShowsTheCommandsAndTheEnglishCaption) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QApplication::processEvents();
     EXPECT_EQ(w.windowTitle(), QLatin1String("ZEMBRA MONITOR HUB Vers. 1.8"));
-    EXPECT_TRUE(w.PanelRicevi->isVisible());
-    EXPECT_TRUE(w.BOpenFile->isVisible());
-    EXPECT_TRUE(w.PStat->isVisible());
-    EXPECT_FALSE(w.SBClear->isVisible());
-    EXPECT_FALSE(w.TextNomeArch->isVisible());
+    EXPECT_TRUE(control<QFrame>(w, "PanelRicevi")->isVisible());
+    EXPECT_TRUE(control<QPushButton>(w, "BOpenFile")->isVisible());
+    EXPECT_TRUE(control<QFrame>(w, "PStat")->isVisible());
+    EXPECT_FALSE(control<QPushButton>(w, "SBClear")->isVisible());
+    EXPECT_FALSE(control<QLabel>(w, "TextNomeArch")->isVisible());
     EXPECT_EQ(w.state().language, hub::MainWindowState::Language::English);
-    EXPECT_FALSE(w.LRicCorso->isVisible());
-    EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RECEIVE DATA"));
+    EXPECT_FALSE(control<QLabel>(w, "LRicCorso")->isVisible());
+    EXPECT_EQ(control<QPushButton>(w, "SBRicevi")->text(), QLatin1String("RECEIVE DATA"));
     EXPECT_EQ(loads.count, 0);
     // Panels follow the monitor's panel.
-    EXPECT_EQ(w.PanelTit->y(), w.PanelFlag->y() + w.PanelFlag->height() + 2);
-    EXPECT_EQ(w.PanelCom->x(), w.PanelTit->x() + w.PanelTit->width() + 2);
-    EXPECT_EQ(w.PanelCom->height(), w.PanelFlag->height());
-    EXPECT_EQ(w.SBEXIT->y(), w.PanelCom->height() - 45);
+    EXPECT_EQ(control<QFrame>(w, "PanelTit")->y(), control<QFrame>(w, "PanelFlag")->y() + control<QFrame>(w, "PanelFlag")->height() + 2);
+    EXPECT_EQ(control<QFrame>(w, "PanelCom")->x(), control<QFrame>(w, "PanelTit")->x() + control<QFrame>(w, "PanelTit")->width() + 2);
+    EXPECT_EQ(control<QFrame>(w, "PanelCom")->height(), control<QFrame>(w, "PanelFlag")->height());
+    EXPECT_EQ(control<QPushButton>(w, "SBEXIT")->y(), control<QFrame>(w, "PanelCom")->height() - 45);
 }
 
 TEST_F(Shell, ItalianStartTranslatesTheReceiveTexts) {
     mainwin_test::QuietWindow w;
     w.startAs(hub::MainWindowState::Language::Italian);
     w.show();
-    EXPECT_EQ(w.SBRicevi->text(), QLatin1String("RICEZIONE DATI"));
+    EXPECT_EQ(control<QPushButton>(w, "SBRicevi")->text(), QLatin1String("RICEZIONE DATI"));
     // Two lines, broken where the caption has its line break.
-    EXPECT_EQ(w.LRicCorso->text().split(QLatin1Char('\n')),
+    EXPECT_EQ(control<QLabel>(w, "LRicCorso")->text().split(QLatin1Char('\n')),
               (QStringList{"Ricezione in corso", "premere \"ESC\" per STOP"}));
     // The acquiring look, for a look at the two-line caption.
-    w.SBRicevi->hide();
-    w.LRicCorso->show();
+    control<QPushButton>(w, "SBRicevi")->hide();
+    control<QLabel>(w, "LRicCorso")->show();
     QString dir = qEnvironmentVariable("HUB_BUILD_DIR");
     if (!dir.isEmpty()) {
         QDir().mkpath(dir + QStringLiteral("/screens"));
-        EXPECT_TRUE(w.PanelRicevi->grab().save(dir + QStringLiteral("/screens/mainwin-receiving-it.png")));
+        EXPECT_TRUE(control<QFrame>(w, "PanelRicevi")->grab().save(dir + QStringLiteral("/screens/mainwin-receiving-it.png")));
     }
 }
 
@@ -80,9 +82,9 @@ TEST_F(Shell, ViewerLoadsItsFileOnceWhateverTheRepaints) {
                                                               : hub::MainWindowState::Language::English,
                   path);
         w.show();
-        EXPECT_FALSE(w.PanelRicevi->isVisible());
-        EXPECT_FALSE(w.BOpenFile->isVisible());
-        EXPECT_FALSE(w.PStat->isVisible());
+        EXPECT_FALSE(control<QFrame>(w, "PanelRicevi")->isVisible());
+        EXPECT_FALSE(control<QPushButton>(w, "BOpenFile")->isVisible());
+        EXPECT_FALSE(control<QFrame>(w, "PStat")->isVisible());
         EXPECT_EQ(w.palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         for (int i = 0; i < 5; ++i) {
@@ -148,7 +150,7 @@ TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
     mainwin_test::QuietWindow w;
     w.show();
     DialogSeam::push(QStringLiteral("stop"), TStop::ResultSI);
-    QTest::keyClick(w.SBEXIT, Qt::Key_Escape);
+    QTest::keyClick(control<QPushButton>(w, "SBEXIT"), Qt::Key_Escape);
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_EQ(DialogSeam::pending(), 1); // the question was never asked
     EXPECT_TRUE(w.isVisible());
@@ -157,7 +159,7 @@ TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
 TEST_F(Shell, ExitClosesAnIdleWindow) {
     mainwin_test::QuietWindow w;
     w.show();
-    QTest::mouseClick(w.SBEXIT, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w, "SBEXIT"), Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
 }
 
@@ -195,7 +197,7 @@ TEST_F(Shell, AnswersDecideWhetherEscAndCloseStop) {
             DialogSeam::push(QStringLiteral("error"), QString()); // in case closing reports
             bool closed = false;
             if (QLatin1String(how) == QLatin1String("esc"))
-                QTest::keyClick(w.SBEXIT, Qt::Key_Escape);
+                QTest::keyClick(control<QPushButton>(w, "SBEXIT"), Qt::Key_Escape);
             else
                 closed = w.close();
             const std::string at = std::string(c.answer) + " / " + how;

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using mainwin_test::control;
+
 using namespace hub;
 
 namespace {
@@ -27,20 +29,20 @@ protected:
     }
     // As if the user picked the item with this index.
     void choose(int index) {
-        w.ComboZoom->setCurrentIndex(index);
-        emit w.ComboZoom->activated(index);
+        control<QComboBox>(w, "ComboZoom")->setCurrentIndex(index);
+        emit control<QComboBox>(w, "ComboZoom")->activated(index);
     }
     QStringList items() const {
         QStringList l;
-        for (int i = 0; i < w.ComboZoom->count(); ++i) l << w.ComboZoom->itemText(i);
+        for (int i = 0; i < control<QComboBox>(w, "ComboZoom")->count(); ++i) l << control<QComboBox>(w, "ComboZoom")->itemText(i);
         return l;
     }
-    MonitorModel& model() { return w.Monitor1->model(); }
+    MonitorModel& model() { return control<hub::TMonitor>(w, "Monitor1")->model(); }
     void expectPanelsFollowTheMonitor() {
-        EXPECT_EQ(w.PanelFlag->width(), w.Monitor1->x() + w.Monitor1->width() + 1);
-        EXPECT_EQ(w.PanelFlag->height(), w.Monitor1->y() + w.Monitor1->height() + 1);
-        EXPECT_EQ(w.PanelTit->y(), w.PanelFlag->y() + w.PanelFlag->height() + 2);
-        EXPECT_EQ(w.PanelCom->x(), w.PanelTit->x() + w.PanelTit->width() + 2);
+        EXPECT_EQ(control<QFrame>(w, "PanelFlag")->width(), control<hub::TMonitor>(w, "Monitor1")->x() + control<hub::TMonitor>(w, "Monitor1")->width() + 1);
+        EXPECT_EQ(control<QFrame>(w, "PanelFlag")->height(), control<hub::TMonitor>(w, "Monitor1")->y() + control<hub::TMonitor>(w, "Monitor1")->height() + 1);
+        EXPECT_EQ(control<QFrame>(w, "PanelTit")->y(), control<QFrame>(w, "PanelFlag")->y() + control<QFrame>(w, "PanelFlag")->height() + 2);
+        EXPECT_EQ(control<QFrame>(w, "PanelCom")->x(), control<QFrame>(w, "PanelTit")->x() + control<QFrame>(w, "PanelTit")->width() + 2);
     }
     mainwin_test::QuietWindow w;
 };
@@ -52,11 +54,11 @@ const QString kFull[] = {"Compact", "Zoom 1", "Zoom 2", "Zoom 3", "Zoom 4", "Zoo
 TEST_F(Zoom, StartsFullAtDesignSize) {
     EXPECT_EQ(w.size(), QSize(570, 600));
     EXPECT_EQ(w.initialSize(), QSize(570, 600));
-    EXPECT_EQ(w.Monitor1->DimeLed(), 29);
-    EXPECT_EQ(w.ComboZoom->currentText(), QLatin1String("Zoom 5"));
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 29);
+    EXPECT_EQ(control<QComboBox>(w, "ComboZoom")->currentText(), QLatin1String("Zoom 5"));
     expectPanelsFollowTheMonitor();
     // Everything of the title panel is inside the window.
-    EXPECT_LE(w.PanelTit->y() + w.PanelTit->height(), w.height());
+    EXPECT_LE(control<QFrame>(w, "PanelTit")->y() + control<QFrame>(w, "PanelTit")->height(), w.height());
 }
 
 TEST_F(Zoom, EachZoomStepGivesItsWidthAndLedSize) {
@@ -66,14 +68,14 @@ TEST_F(Zoom, EachZoomStepGivesItsWidthAndLedSize) {
     for (const auto& c : cases) {
         choose(c.item);
         EXPECT_EQ(w.width(), c.width) << "Zoom " << c.item;
-        EXPECT_EQ(w.Monitor1->DimeLed(), c.led) << "Zoom " << c.item;
+        EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), c.led) << "Zoom " << c.item;
         expectPanelsFollowTheMonitor();
         if (c.item < 5) {
             EXPECT_EQ(w.height(), w.titlePanelHeight()) << "Zoom " << c.item;
-            EXPECT_EQ(w.ComboZoom->itemText(0), ZoomSelector::kFiller);
+            EXPECT_EQ(control<QComboBox>(w, "ComboZoom")->itemText(0), ZoomSelector::kFiller);
         } else {
             EXPECT_EQ(w.size(), QSize(570, 600));
-            EXPECT_EQ(w.ComboZoom->itemText(0), QLatin1String("Compact"));
+            EXPECT_EQ(control<QComboBox>(w, "ComboZoom")->itemText(0), QLatin1String("Compact"));
         }
     }
 }
@@ -81,16 +83,16 @@ TEST_F(Zoom, EachZoomStepGivesItsWidthAndLedSize) {
 TEST_F(Zoom, FillerDoesNothing) {
     choose(2);
     const QSize zoomed = w.size();
-    ASSERT_EQ(w.ComboZoom->itemText(0), ZoomSelector::kFiller);
+    ASSERT_EQ(control<QComboBox>(w, "ComboZoom")->itemText(0), ZoomSelector::kFiller);
     choose(0);
     EXPECT_EQ(w.size(), zoomed);
-    EXPECT_EQ(w.Monitor1->DimeLed(), 15);
-    EXPECT_EQ(w.ComboZoom->currentIndex(), 0);
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 15);
+    EXPECT_EQ(control<QComboBox>(w, "ComboZoom")->currentIndex(), 0);
     for (int j = 1; j <= 8; ++j) EXPECT_TRUE(model().led(1, j).visible);
     // and "Zoom 5" still brings the full view back
     choose(5);
     EXPECT_EQ(w.size(), QSize(570, 600));
-    EXPECT_EQ(w.Monitor1->DimeLed(), 29);
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 29);
     EXPECT_EQ(items(), QStringList(std::begin(kFull), std::end(kFull)));
 }
 
@@ -98,11 +100,11 @@ TEST_F(Zoom, CompactThenExpandReturnsToTheFullView) {
     choose(0); // "Compact"
     EXPECT_EQ(items(), (QStringList{"Compact", "Expand", ZoomSelector::kFiller, ZoomSelector::kFiller,
                                     ZoomSelector::kFiller, ZoomSelector::kFiller}));
-    EXPECT_EQ(w.ComboZoom->currentIndex(), 0);
+    EXPECT_EQ(control<QComboBox>(w, "ComboZoom")->currentIndex(), 0);
     EXPECT_EQ(w.width(), 570);
     EXPECT_EQ(w.height(), w.titlePanelHeight());
     EXPECT_LT(w.height(), 600);
-    EXPECT_EQ(w.Monitor1->DimeLed(), 29);
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 29);
     for (int k = 1; k <= 8; ++k) {
         EXPECT_FALSE(model().led(k, 1).visible);
         EXPECT_FALSE(model().led(k, 8).visible);
@@ -111,10 +113,10 @@ TEST_F(Zoom, CompactThenExpandReturnsToTheFullView) {
     expectPanelsFollowTheMonitor();
     // The command panel is as short as the folded monitor; "Exit" still
     // covers none of the other commands.
-    for (QWidget* c : {static_cast<QWidget*>(w.PanelRicevi), static_cast<QWidget*>(w.BOpenFile),
-                       static_cast<QWidget*>(w.PStat)})
-        EXPECT_LE(c->geometry().bottom(), w.SBEXIT->y()) << c->objectName().toStdString();
-    EXPECT_LE(w.SBEXIT->geometry().bottom(), w.PanelCom->height());
+    for (QWidget* c : {static_cast<QWidget*>(control<QFrame>(w, "PanelRicevi")), static_cast<QWidget*>(control<QPushButton>(w, "BOpenFile")),
+                       static_cast<QWidget*>(control<QFrame>(w, "PStat"))})
+        EXPECT_LE(c->geometry().bottom(), control<QPushButton>(w, "SBEXIT")->y()) << c->objectName().toStdString();
+    EXPECT_LE(control<QPushButton>(w, "SBEXIT")->geometry().bottom(), control<QFrame>(w, "PanelCom")->height());
 
     // The compact window keeps its size whatever is asked...
     int nw = 400, nh = 300;
@@ -124,14 +126,14 @@ TEST_F(Zoom, CompactThenExpandReturnsToTheFullView) {
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
     // ...and a filler chosen in compact mode goes back to "Compact".
     choose(3);
-    EXPECT_EQ(w.ComboZoom->currentText(), QLatin1String("Compact"));
+    EXPECT_EQ(control<QComboBox>(w, "ComboZoom")->currentText(), QLatin1String("Compact"));
     EXPECT_EQ(w.height(), w.titlePanelHeight());
 
     choose(1); // "Expand"
     EXPECT_EQ(items(), QStringList(std::begin(kFull), std::end(kFull)));
-    EXPECT_EQ(w.ComboZoom->currentIndex(), 5);
+    EXPECT_EQ(control<QComboBox>(w, "ComboZoom")->currentIndex(), 5);
     EXPECT_EQ(w.size(), QSize(570, 600));
-    EXPECT_EQ(w.Monitor1->DimeLed(), 29);
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 29);
     for (int k = 1; k <= 8; ++k) EXPECT_TRUE(model().led(k, 1).visible);
     EXPECT_GT(model().led(1, Led::Alarm).geo.top, model().led(1, 1).geo.top);
     EXPECT_NE(w.minimumSize(), w.maximumSize());
@@ -147,7 +149,7 @@ TEST_F(Zoom, ResizeCheckPicksTheLedSizeFromTheWidth) {
     const auto startAt17 = [this] {
         int sw = 284, sh = 345;
         w.FormCanResize(sw, sh);
-        ASSERT_EQ(w.Monitor1->DimeLed(), 17);
+        ASSERT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 17);
     };
     for (const auto& c : cases) {
         startAt17();
@@ -155,15 +157,15 @@ TEST_F(Zoom, ResizeCheckPicksTheLedSizeFromTheWidth) {
         EXPECT_TRUE(w.FormCanResize(nw, nh));
         EXPECT_EQ(nw, c.width); // accepted as asked
         EXPECT_EQ(nh, 345);
-        EXPECT_EQ(w.Monitor1->DimeLed(), c.led ? c.led : 17) << "width " << c.width;
-        EXPECT_TRUE(w.Monitor1->isVisibleTo(&w));
+        EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), c.led ? c.led : 17) << "width " << c.width;
+        EXPECT_TRUE(control<hub::TMonitor>(w, "Monitor1")->isVisibleTo(&w));
         expectPanelsFollowTheMonitor();
     }
     // The same width never touches the monitor.
     startAt17();
     int nw = w.width(), nh = 100;
     EXPECT_TRUE(w.FormCanResize(nw, nh));
-    EXPECT_EQ(w.Monitor1->DimeLed(), 17);
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 17);
     EXPECT_EQ(nh, 100);
 }
 
@@ -179,13 +181,13 @@ TEST_F(Zoom, ResizeCheckWhileExpandIsShownFitsTheMonitor) {
             if (e->type() == QEvent::Resize && !done && w.state().zoom.text() == QLatin1String("Expand")) {
                 done = true;
                 ok = w.FormCanResize(nw, nh);
-                monitorWidth = w.Monitor1->width();
+                monitorWidth = control<hub::TMonitor>(w, "Monitor1")->width();
                 titleHeight = w.titlePanelHeight();
             }
             return false;
         }
     } probe(w);
-    w.Monitor1->installEventFilter(&probe);
+    control<hub::TMonitor>(w, "Monitor1")->installEventFilter(&probe);
     choose(1); // "Expand"
     ASSERT_TRUE(probe.done);
     EXPECT_TRUE(probe.ok);
@@ -197,7 +199,7 @@ TEST_F(Zoom, DraggingTheWindowInAZoomedModeFollowsTheTable) {
     choose(2);
     w.resize(300, w.height()); // as the window manager would after a drag
     QApplication::processEvents();
-    EXPECT_EQ(w.Monitor1->DimeLed(), 11 + (300 - 224) / 10);
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->DimeLed(), 11 + (300 - 224) / 10);
     expectPanelsFollowTheMonitor();
 }
 
@@ -213,21 +215,21 @@ TEST_F(Zoom, DisplayResetHidesOrShowsTheInstallation) {
     DialogSeam::push(QStringLiteral("open-file"), path);
     w.BOpenFileClick();
     w.RiceviSet_SW(0x41, {});
-    ASSERT_EQ(w.LVersHUB->text(), QLatin1String("SW: v.1"));
+    ASSERT_EQ(control<QLabel>(w, "LVersHUB")->text(), QLatin1String("SW: v.1"));
     ASSERT_EQ(w.state().settings, MainWindowState::SettingsKind::SW);
-    ASSERT_EQ(w.NomeArch->text(), path);
-    ASSERT_TRUE(w.TextNomeArch->isVisible());
+    ASSERT_EQ(control<QLabel>(w, "NomeArch")->text(), path);
+    ASSERT_TRUE(control<QLabel>(w, "TextNomeArch")->isVisible());
     model().led(3, 4).SetLime();
     model().led(3, 4).SetRingWhite();
     model().led(3, 4).count = 7;
 
     w.AzzeraVideo(true);
-    EXPECT_EQ(w.LVersHUB->text(), QLatin1String("HUB"));
+    EXPECT_EQ(control<QLabel>(w, "LVersHUB")->text(), QLatin1String("HUB"));
     EXPECT_EQ(w.state().settings, MainWindowState::SettingsKind::None);
     EXPECT_TRUE(w.state().recording.isEmpty());
-    EXPECT_TRUE(w.NomeArch->text().isEmpty());
-    EXPECT_FALSE(w.TextNomeArch->isVisible());
-    EXPECT_TRUE(w.Monitor1->isVisible());
+    EXPECT_TRUE(control<QLabel>(w, "NomeArch")->text().isEmpty());
+    EXPECT_FALSE(control<QLabel>(w, "TextNomeArch")->isVisible());
+    EXPECT_TRUE(control<hub::TMonitor>(w, "Monitor1")->isVisible());
     for (int k = 1; k <= 8; ++k) {
         EXPECT_FALSE(model().barrier(k).visible);
         EXPECT_FALSE(model().labBarre[k - 1].visible);
@@ -270,7 +272,7 @@ TEST_F(Zoom, DisplayResetInCompactModeKeepsBeamIndicatorsHidden) {
 }
 
 TEST_F(Zoom, ResetLedsButtonKeepsOnlyWhatIsOnNow) {
-    w.SBClear->show();
+    control<QPushButton>(w, "SBClear")->show();
     LedModel& on = model().led(2, Led::Alarm);
     on.SetRed();
     on.SetRingWhite();
@@ -279,7 +281,7 @@ TEST_F(Zoom, ResetLedsButtonKeepsOnlyWhatIsOnNow) {
     off.SetGreen();
     off.SetRingWhite();
     off.count = 4;
-    QTest::mouseClick(w.SBClear, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w, "SBClear"), Qt::LeftButton);
     EXPECT_EQ(on.count, 1);
     EXPECT_EQ(on.ring, colour::White);
     EXPECT_EQ(on.lens, colour::Red);

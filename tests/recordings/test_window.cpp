@@ -16,6 +16,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using mainwin_test::control;
+
 using hub::DialogSeam;
 using namespace hub;
 
@@ -52,17 +54,17 @@ protected:
     }
     void open(const QString& path) {
         DialogSeam::push(QStringLiteral("open-file"), path);
-        QTest::mouseClick(w.BOpenFile, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(w, "BOpenFile"), Qt::LeftButton);
     }
     void expectRestored() {
         EXPECT_EQ(w.height(), height);
-        EXPECT_FALSE(w.ProgRead->isVisible());
-        EXPECT_TRUE(w.PanelFlag->isVisible());
-        EXPECT_TRUE(w.PanelTit->isVisible());
-        EXPECT_TRUE(w.PanelCom->isVisible());
-        EXPECT_TRUE(w.PanelLogo->isVisible());
+        EXPECT_FALSE(control<QProgressBar>(w, "ProgRead")->isVisible());
+        EXPECT_TRUE(control<QFrame>(w, "PanelFlag")->isVisible());
+        EXPECT_TRUE(control<QFrame>(w, "PanelTit")->isVisible());
+        EXPECT_TRUE(control<QFrame>(w, "PanelCom")->isVisible());
+        EXPECT_TRUE(control<QFrame>(w, "PanelLogo")->isVisible());
     }
-    MonitorModel& model() { return w.Monitor1->model(); }
+    MonitorModel& model() { return control<hub::TMonitor>(w, "Monitor1")->model(); }
 
     QTemporaryDir dir;
     int files = 0;
@@ -93,15 +95,15 @@ TEST_F(Window, OpenFileLoadsTheRecordingAndRestoresTheWindow) {
     EXPECT_TRUE(DialogSeam::shown().isEmpty()) << DialogSeam::shown().join('|').toStdString();
     expectRestored();
     EXPECT_NE(std::find(heights.seen.begin(), heights.seen.end(), 70), heights.seen.end());
-    EXPECT_EQ(w.LCounter->text(), "3");
-    EXPECT_EQ(w.LStart->text(), dateTimeText(start));
-    EXPECT_EQ(w.LVersHUB->text(), "SW: v.1");
-    EXPECT_EQ(w.NomeArch->text(), path);
-    EXPECT_TRUE(w.TextNomeArch->isVisible());
-    EXPECT_EQ(w.PanelRicevi->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(control<QLabel>(w, "LCounter")->text(), "3");
+    EXPECT_EQ(control<QLabel>(w, "LStart")->text(), dateTimeText(start));
+    EXPECT_EQ(control<QLabel>(w, "LVersHUB")->text(), "SW: v.1");
+    EXPECT_EQ(control<QLabel>(w, "NomeArch")->text(), path);
+    EXPECT_TRUE(control<QLabel>(w, "TextNomeArch")->isVisible());
+    EXPECT_EQ(control<QFrame>(w, "PanelRicevi")->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
     // A live window keeps its commands.
-    EXPECT_TRUE(w.BOpenFile->isVisible());
-    EXPECT_TRUE(w.SBRicevi->isVisible());
+    EXPECT_TRUE(control<QPushButton>(w, "BOpenFile")->isVisible());
+    EXPECT_TRUE(control<QPushButton>(w, "SBRicevi")->isVisible());
     // The model holds the whole file: beam 1 counted twice, Alarm once; couples
     // C and D were not declared.
     EXPECT_EQ(model().led(1, 1).count, 2);
@@ -137,7 +139,7 @@ TEST_F(Window, BadFiles) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DialogSeam::clear();
-        w.LCounter->setText(QStringLiteral("before"));
+        control<QLabel>(w, "LCounter")->setText(QStringLiteral("before"));
         if (c.error) DialogSeam::push(QStringLiteral("error"), 1);
         open(c.path);
         expectRestored();
@@ -146,17 +148,17 @@ TEST_F(Window, BadFiles) {
             EXPECT_TRUE(DialogSeam::shown().front().startsWith("error: "));
             EXPECT_TRUE(DialogSeam::shown().front().contains(QString::fromLocal8Bit(std::strerror(ENOENT))))
                 << DialogSeam::shown().front().toStdString();
-            EXPECT_EQ(w.LCounter->text(), "before");
+            EXPECT_EQ(control<QLabel>(w, "LCounter")->text(), "before");
             continue;
         }
         EXPECT_TRUE(DialogSeam::shown().isEmpty()) << DialogSeam::shown().join('|').toStdString();
-        EXPECT_EQ(w.LCounter->text(), c.counter);
+        EXPECT_EQ(control<QLabel>(w, "LCounter")->text(), c.counter);
         for (int b = 1; b <= 8; ++b)
             EXPECT_EQ(model().barrier(b).visible, c.idle || b <= 4) << b;
         if (c.idle) {
             EXPECT_EQ(model().led(1, 1).lens, colour::Silver);
             EXPECT_EQ(model().led(1, 1).count, 0);
-            EXPECT_EQ(w.LVersHUB->text(), "HUB");
+            EXPECT_EQ(control<QLabel>(w, "LVersHUB")->text(), "HUB");
         } else {
             EXPECT_EQ(model().led(1, 1).count, c.beam1Count);
             EXPECT_EQ(model().led(1, 1).lens, colour::Lime);
@@ -169,14 +171,14 @@ TEST_F(Window, OpeningDuringAnAcquisitionStartsAViewer) {
     const auto starts = [] { return DialogSeam::shown().filter(QStringLiteral("instance: ")); };
     mainwin_test::startAcquisition(w);
     ASSERT_TRUE(w.state().acquiring());
-    w.LCounter->setText(QStringLiteral("17"));
+    control<QLabel>(w, "LCounter")->setText(QStringLiteral("17"));
     DialogSeam::push(QStringLiteral("instance"), true);
     open(QString()); // cancelled: nothing at all
     EXPECT_TRUE(starts().isEmpty());
     open(path);
     EXPECT_EQ(starts(), QStringList{"instance: " + QCoreApplication::applicationFilePath() + " " + path});
     // The running acquisition's window is untouched.
-    EXPECT_EQ(w.LCounter->text(), "17");
+    EXPECT_EQ(control<QLabel>(w, "LCounter")->text(), "17");
     EXPECT_EQ(model().led(1, 1).count, 0);
     w.FermaRic(false);
 }
@@ -192,18 +194,18 @@ TEST(WindowViewer, FirstPaintLoadsTheFileAndHidesTheCommands) {
     w.startAs(hub::MainWindowState::Language::English, path);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    for (int i = 0; i < 5 && w.LCounter->text() != QLatin1String("1"); ++i) {
+    for (int i = 0; i < 5 && control<QLabel>(w, "LCounter")->text() != QLatin1String("1"); ++i) {
         w.repaint();
         QApplication::processEvents();
     }
     EXPECT_EQ(loads.count, 1);
-    EXPECT_EQ(w.LCounter->text(), "1");
-    EXPECT_EQ(w.Monitor1->model().led(1, 8).count, 1);
-    EXPECT_EQ(w.Monitor1->model().led(2, Led::Standby).lens, colour::Aqua);
-    EXPECT_FALSE(w.BOpenFile->isVisible());
-    EXPECT_FALSE(w.PStat->isVisible());
-    EXPECT_TRUE(w.SBRicevi->isHidden()); // itself, not only through its panel
-    EXPECT_TRUE(w.PanelFlag->isVisible());
+    EXPECT_EQ(control<QLabel>(w, "LCounter")->text(), "1");
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->model().led(1, 8).count, 1);
+    EXPECT_EQ(control<hub::TMonitor>(w, "Monitor1")->model().led(2, Led::Standby).lens, colour::Aqua);
+    EXPECT_FALSE(control<QPushButton>(w, "BOpenFile")->isVisible());
+    EXPECT_FALSE(control<QFrame>(w, "PStat")->isVisible());
+    EXPECT_TRUE(control<QPushButton>(w, "SBRicevi")->isHidden()); // itself, not only through its panel
+    EXPECT_TRUE(control<QFrame>(w, "PanelFlag")->isVisible());
     EXPECT_TRUE(DialogSeam::shown().isEmpty());
 }
 
@@ -215,12 +217,12 @@ TEST_F(Window, LiveRecordsAndBlocks) {
     std::memcpy(tc.data() + 44, "AB      ", 8);
     EXPECT_TRUE(w.RiceviSet_TC(0x02, tc));
     EXPECT_EQ(w.windowTitle(), "TC:AB PORT : ttyS0 --  ZEMBRA MONITOR HUB (V:1.7)");
-    EXPECT_EQ(w.LVersHUB->text(), "TC:AB (v.2)");
+    EXPECT_EQ(control<QLabel>(w, "LVersHUB")->text(), "TC:AB (v.2)");
     EXPECT_EQ(w.hub.tc, tc);
 
     const QString title = w.windowTitle();
     EXPECT_TRUE(w.RiceviSet_SW(0xC1, kSw));
-    EXPECT_EQ(w.LVersHUB->text(), "SW: v.1 (TEST)");
+    EXPECT_EQ(control<QLabel>(w, "LVersHUB")->text(), "SW: v.1 (TEST)");
     EXPECT_EQ(w.windowTitle(), title);
 
     struct Step {
