@@ -87,6 +87,8 @@ QPixmap helpPicture() {
 
 } // namespace
 
+namespace hub {
+
 TAnalisiBarre::TAnalisiBarre(hub::HubPort& port, hub::SteadyClock& clock, QWidget* parent)
     : QWidget(parent), port_(port), clock_(clock) {
     setObjectName(QStringLiteral("AnalisiBarre"));
@@ -530,3 +532,5 @@ void TAnalisiBarre::closeEvent(QCloseEvent* e) {
     else
         e->ignore();
 }
+
+} // namespace hub

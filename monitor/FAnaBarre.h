@@ -19,10 +19,6 @@
 #include <functional>
 #include <optional>
 
-namespace hub {
-class HubPort;
-} // namespace hub
-
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -30,6 +26,10 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolButton;
+
+namespace hub {
+
+class HubPort;
 
 class TAnalisiBarre : public QWidget {
     Q_OBJECT
@@ -188,3 +188,5 @@ private:
     QSize acceptedSize_;   // the size the resize check last agreed to
     bool inUserResize_ = false;
 };
+
+} // namespace hub

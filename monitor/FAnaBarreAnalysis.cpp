@@ -14,6 +14,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+namespace hub {
+
 // The window reduced to its gauge row while a recording is read; whatever way
 // the reading ends, the window comes back as it was.
 class TAnalisiBarre::GaugeRow {
@@ -113,3 +115,5 @@ void TAnalisiBarre::BMovAClick() { VisMov(1); }
 void TAnalisiBarre::BMovBClick() { VisMov(2); }
 void TAnalisiBarre::BMovCClick() { VisMov(3); }
 void TAnalisiBarre::BMovDClick() { VisMov(4); }
+
+} // namespace hub

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <algorithm>
 
+namespace hub {
+
 void TAnalisiBarre::RiceviDati(const hub::StateRecord& state, bool beamSound, bool ledSound) {
     const bool beep = hub::RiceviDati(Monitor1->model(), hub, state, beamSound, ledSound,
                                       state_.compact());
@@ -106,3 +108,5 @@ void TAnalisiBarre::BOpenFileClick() {
     state_.recording = path;
     ReadFile();
 }
+
+} // namespace hub

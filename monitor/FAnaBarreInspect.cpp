@@ -7,6 +7,8 @@
 
 #include <QLabel>
 
+namespace hub {
+
 void TAnalisiBarre::BSetupClick() {
     // The kind of the block received last. The acquisition goes on while the
     // TC window is open, so an SW block arriving meanwhile is shown after it.
@@ -29,3 +31,5 @@ void TAnalisiBarre::Monitor1Click() {
     m.colour = hub::colour::Silver;
     monitor->refresh();
 }
+
+} // namespace hub

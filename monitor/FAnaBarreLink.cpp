@@ -53,6 +53,8 @@ void setCaption(QLabel* l, const QString& text) {
 }
 } // namespace
 
+namespace hub {
+
 // Owned by the window (a QObject child), so the header needs no link types.
 struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
     LinkArea(TAnalisiBarre* window, hub::HubPort& port, hub::SteadyClock& clock)
@@ -299,3 +301,5 @@ void TAnalisiBarre::TimerComDatiTimer() {
     hub::HubLink& l = linkArea().link;
     runLink([&l] { l.TimerComDatiTimer(); });
 }
+
+} // namespace hub

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace hub {
+
 TRicevi::TRicevi(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Ricevi"));
     // Fixed border, no title-bar buttons.
@@ -63,3 +65,5 @@ void TRicevi::MemorClick() {
     NomeArchivio->setVisible(Memor->isChecked());
     Label2->setVisible(Memor->isChecked());
 }
+
+} // namespace hub

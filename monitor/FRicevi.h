@@ -11,6 +11,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace hub {
+
 class TRicevi : public QDialog {
     Q_OBJECT
 public:
@@ -31,3 +33,5 @@ public:
     void Button2Click();
     void MemorClick();
 };
+
+} // namespace hub

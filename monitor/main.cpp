@@ -23,7 +23,7 @@ namespace {
 // (and the language and mode chosen), then quit. Used by the start-up bench.
 class FirstPaintProbe : public QObject {
 public:
-    FirstPaintProbe(TAnalisiBarre* w, const QElapsedTimer& clock) : w_(w), clock_(clock) {}
+    FirstPaintProbe(hub::TAnalisiBarre* w, const QElapsedTimer& clock) : w_(w), clock_(clock) {}
     bool eventFilter(QObject* o, QEvent* e) override {
         if (o == w_ && e->type() == QEvent::Paint && !done_) {
             done_ = true;
@@ -41,7 +41,7 @@ public:
     }
 
 private:
-    TAnalisiBarre* w_;
+    hub::TAnalisiBarre* w_;
     QElapsedTimer clock_;
     bool done_ = false;
 };
@@ -49,7 +49,7 @@ private:
 // HUBMONITOR_SCREENSHOT=path: after HUBMONITOR_SCREENSHOT_DELAY_MS (3000) save
 // the main window as a PNG and quit; under a real X server also the screen, as
 // path-screen.png.
-void scheduleScreenshot(TAnalisiBarre* w, const QString& path) {
+void scheduleScreenshot(hub::TAnalisiBarre* w, const QString& path) {
     bool ok = false;
     int delay = qEnvironmentVariableIntValue("HUBMONITOR_SCREENSHOT_DELAY_MS", &ok);
     if (!ok || delay < 0) delay = 3000;
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QLatin1String(hub::kApplicationTitle));
 
     hub::ComHubPort port;
-    TAnalisiBarre w(port, hub::SystemClock::instance());
+    hub::TAnalisiBarre w(port, hub::SystemClock::instance());
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     // hubmonitor --port DEVICE [--record NAME | --no-record]: start acquiring at
@@ -141,9 +141,9 @@ int main(int argc, char** argv) {
         w.stopWithoutAsking();
         QCoreApplication::exit(0); // not quit(): that would ask the window to close
     });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &w, &TAnalisiBarre::stopWithoutAsking);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &w, &hub::TAnalisiBarre::stopWithoutAsking);
     if (unattended.requested) {
-        const TAnalisiBarre::RiceviPreset preset{unattended.port, unattended.record, unattended.name, true};
+        const hub::TAnalisiBarre::RiceviPreset preset{unattended.port, unattended.record, unattended.name, true};
         QTimer::singleShot(0, &w, [&w, preset] { w.SBRiceviClick(preset); });
     }
     return app.exec();

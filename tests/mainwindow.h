@@ -62,7 +62,7 @@ struct QuietParts {
     SilentPort port{clock};
 };
 
-class QuietWindow : public QuietParts, public TAnalisiBarre {
+class QuietWindow : public QuietParts, public hub::TAnalisiBarre {
 public:
     QuietWindow() : TAnalisiBarre(port, clock) {}
 };
@@ -71,7 +71,7 @@ struct LiveParts {
     hub::ComHubPort port;
 };
 
-class LiveWindow : public LiveParts, public TAnalisiBarre {
+class LiveWindow : public LiveParts, public hub::TAnalisiBarre {
 public:
     LiveWindow() : TAnalisiBarre(port, hub::SystemClock::instance()) {}
 };
@@ -88,9 +88,9 @@ namespace mainwin_test {
 
 // An acquisition on whatever port the window has, without recording, as if
 // the user pressed OK in the dialog.
-inline void startAcquisition(TAnalisiBarre& w, const QString& port = QStringLiteral("quiet")) {
+inline void startAcquisition(hub::TAnalisiBarre& w, const QString& port = QStringLiteral("quiet")) {
     hub::DialogSeam::push(QStringLiteral("ricevi"), QDialog::Accepted);
-    w.SBRiceviClick(TAnalisiBarre::RiceviPreset{port, false, QString()});
+    w.SBRiceviClick(hub::TAnalisiBarre::RiceviPreset{port, false, QString()});
 }
 
 } // namespace mainwin_test

@@ -71,7 +71,7 @@ protected:
     QString path(const QString& n) const { return dir.filePath(n); }
     QStringList errors() const { return DialogSeam::shown().filter(QRegularExpression("^error: ")); }
     // The main window is back as it was before a command.
-    void expectRestored(TAnalisiBarre& w, int height, const char* what) {
+    void expectRestored(hub::TAnalisiBarre& w, int height, const char* what) {
         EXPECT_EQ(w.height(), height) << what;
         EXPECT_FALSE(control<QProgressBar>(w, "ProgRead")->isVisible()) << what;
         for (QWidget* p : {static_cast<QWidget*>(control<QFrame>(w, "PanelCom")), static_cast<QWidget*>(control<QFrame>(w, "PanelFlag")),

@@ -48,7 +48,7 @@ TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
 }
 
 namespace {
-hub::TMonitor* useMonitor(TAnalisiBarre& w) { return control<hub::TMonitor>(w, "Monitor1"); }
+hub::TMonitor* useMonitor(hub::TAnalisiBarre& w) { return control<hub::TMonitor>(w, "Monitor1"); }
 } // namespace
 
 TEST(MainWindowChangeList, ClickCodesAreClearedWhenTheListCloses) {

@@ -40,7 +40,7 @@ struct SimHub {
     }
 };
 
-TAnalisiBarre::RiceviPreset fields(const QString& port, bool record, const QString& name,
+hub::TAnalisiBarre::RiceviPreset fields(const QString& port, bool record, const QString& name,
                                    bool unattended = false) {
     return {port, record, name, unattended};
 }
@@ -76,7 +76,7 @@ struct WindowLink : ::testing::Test {
 } // namespace
 
 TEST(TRiceviDialog, TextsInBothLanguagesAndTheNameFollowsTheCheckBox) {
-    TRicevi d;
+    hub::TRicevi d;
     EXPECT_EQ(d.windowTitle(), "RECORDING");
     EXPECT_EQ(d.size(), QSize(557, 285));
     EXPECT_TRUE(d.Memor->isChecked());

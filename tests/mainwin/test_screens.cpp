@@ -34,18 +34,18 @@ void save(QWidget& w, const char* name) {
 }
 
 // Monitor coordinates to window coordinates.
-QPoint onWindow(TAnalisiBarre& w, int x, int y) {
+QPoint onWindow(hub::TAnalisiBarre& w, int x, int y) {
     return control<hub::TMonitor>(w, "Monitor1")->mapTo(&w, QPoint(x, y));
 }
 
-void choose(TAnalisiBarre& w, int index) {
+void choose(hub::TAnalisiBarre& w, int index) {
     control<QComboBox>(w, "ComboZoom")->setCurrentIndex(index);
     emit control<QComboBox>(w, "ComboZoom")->activated(index);
 }
 
 // A silver lens at the centre of every visible LED, and the grey head showing
 // above every barrier.
-void expectIdleInstallation(TAnalisiBarre& w, const char* when) {
+void expectIdleInstallation(hub::TAnalisiBarre& w, const char* when) {
     const QImage img = w.grab().toImage();
     const MonitorModel& m = control<hub::TMonitor>(w, "Monitor1")->model();
     for (int k = 1; k <= 8; ++k) {

@@ -173,8 +173,8 @@ TEST_F(Zoom, ResizeCheckWhileExpandIsShownFitsTheMonitor) {
     choose(0); // Compact
     // The monitor unfolds while "Expand" is carried out: a resize check then.
     struct Probe : QObject {
-        TAnalisiBarre& w;
-        explicit Probe(TAnalisiBarre& win) : w(win) {}
+        hub::TAnalisiBarre& w;
+        explicit Probe(hub::TAnalisiBarre& win) : w(win) {}
         bool done = false, ok = false;
         int nw = 300, nh = 100, monitorWidth = 0, titleHeight = 0;
         bool eventFilter(QObject*, QEvent* e) override {

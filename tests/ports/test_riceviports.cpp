@@ -51,7 +51,7 @@ TEST(RiceviPorts, TheListIsReadAgainEachTimeItOpens) {
     w.hub.lastPort = "/dev/ttyUSB0";
     const QString sim = s.path("sims/bench");
     const QString adapter = QStringLiteral("FT232R USB UART \u2014 FTDI, serial A50285BI");
-    const bool ran = whileModal<TRicevi>([&] { w.SBRiceviClick(); }, [&](TRicevi* d) {
+    const bool ran = whileModal<hub::TRicevi>([&] { w.SBRiceviClick(); }, [&](hub::TRicevi* d) {
         hub::PortComboBox* box = d->ElPorte;
         EXPECT_EQ(box->geometry(), QRect(40, 56, 477, 28));
         EXPECT_EQ(box->entries(), QStringList{"/dev/ttyUSB0"});
