@@ -62,11 +62,8 @@ void beep() {
 }
 
 bool startInstance(const QString& program, const QStringList& arguments) {
-    if (auto a = DialogSeam::take(QStringLiteral("instance"))) {
-        DialogSeam::shown() << QStringLiteral("instance: ") + program + QLatin1Char(' ') +
-                                   arguments.join(QLatin1Char(' '));
-        return a->toBool();
-    }
+    DialogSeam::shown() << QStringLiteral("instance: ") + program + QLatin1Char(' ') + arguments.join(QLatin1Char(' '));
+    if (auto a = DialogSeam::take(QStringLiteral("instance"))) return a->toBool();
     return QProcess::startDetached(program, arguments);
 }
 

@@ -29,10 +29,8 @@ public:
 // the dialog, or runs d->exec().
 int execDialog(QDialog* d, const QString& name);
 
-// The system beep.
-void beep();
-// Starts another process of a program, detached. Seam name "instance": a
-// queued bool answers it instead, and "instance: program args" is recorded.
+void beep(); // the system beep
+// Starts another process of a program, detached; seam name "instance" (a queued bool).
 bool startInstance(const QString& program, const QStringList& arguments);
 
 // Message boxes. Seam name "error" / "info"; the answer is ignored.

@@ -1,6 +1,6 @@
 // hubtest: the bench tool that drives one hub's outputs and inputs.
 #include "hubtest/Test.h"
-#include "hubtest/comtestport.h"
+#include "common/hubport.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
-    hub::ComTestPort port;
+    hub::ComHubPort port;
     hub::TFTest w(port, hub::SystemClock::instance());
     w.show();
     return app.exec();

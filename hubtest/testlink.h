@@ -2,6 +2,7 @@
 // The bench test link: hubtest's own one-byte command set over the serial line,
 // and the picture state (colours, visibility, captions) the test window shows.
 // Toolkit-free so that every exchange can be driven by a scripted line.
+#include "common/hubport.h"
 #include "serial/line.h"
 
 #include <QString>
@@ -28,21 +29,7 @@ enum class TestOutput { All = 0, Al0, Al1, Al2, Al3, Tam, Dis, Fai };
 constexpr int OutputCount = 8;
 
 // The port as the test link needs it: a line that can be opened by name.
-// TComPort behind it in the program, a scripted port in tests.
-class TestPort {
-public:
-    virtual ~TestPort() = default;
-    // Sets the port name and opens it; throws std::exception when it cannot be opened.
-    virtual void open(const QString& name) = 0;
-    virtual void close() = 0;
-    virtual bool connected() const = 0;
-    virtual QString portName() const = 0;
-    // The machine's serial ports; empty when there are none.
-    virtual QStringList enumPorts() = 0;
-    // What is known of the device behind a port, for the port list's tool tips.
-    virtual QString portDescription(const QString& /*name*/) { return {}; }
-    virtual Line& line() = 0;
-};
+using TestPort = HubPort;
 
 // What the window shows; the window only mirrors this.
 struct TestPicture {

@@ -279,11 +279,7 @@ void TAnalisiBarre::showState() {
     PanelRicevi->setVisible(!viewer);
     BOpenFile->setVisible(!viewer);
     PStat->setVisible(!viewer);
-    if (viewer) {
-        QPalette pal = palette();
-        pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-        setPalette(pal);
-    }
+    if (viewer) hub::look::setColour(this, QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     SBRicevi->setVisible(state_.mode == hub::MainWindowState::Mode::Idle);
     LRicCorso->setVisible(state_.acquiring());
     // No LED reset while recording.
@@ -365,14 +361,14 @@ void TAnalisiBarre::DomandaStop() {
 }
 
 void TAnalisiBarre::BtnHelpClick() {
-    hub::BtnHelpShow(this, state_.italian(), state_.compact());
+    hub::BtnHelpShow(this, state_.italian(), state_.zoom.isCompact());
 }
 
 // ---- display reset, zoom and "Reset Leds" --------------------------------
 
 void TAnalisiBarre::AzzeraVideo(bool hide) {
     Monitor1->hide();
-    hub::resetDisplay(Monitor1->model(), hub, hide, state_.compact());
+    hub::resetDisplay(Monitor1->model(), hub, hide, state_.zoom.isCompact());
     state_.recording.clear();
     state_.settings = hub::MainWindowState::SettingsKind::None;
     showState();
@@ -399,39 +395,29 @@ void TAnalisiBarre::ComboZoomChange() {
     // The user's choice; every other change of the selector is the program's.
     state_.zoom.index = ComboZoom->currentIndex();
     const QString t = state_.zoom.text();
-    for (int n = 1; n <= 4; ++n)
-        if (t == QStringLiteral("Zoom %1").arg(n)) {
-            // "Compact" is offered from the full view only.
-            state_.zoom = hub::ZoomSelector::zoomed(n);
-            VisChange(n);
-            showState();
-            return;
-        }
-    if (t == QLatin1String("Zoom 5")) {
-        state_.zoom = hub::ZoomSelector::full();
-        VisChange(5);
-        showState();
-        return;
-    }
-    if (t == hub::ZoomSelector::kFiller) {
+    if (t.startsWith(QLatin1String("Zoom "))) {
+        // "Compact" is offered from the full view only.
+        const int n = t.mid(5).toInt();
+        state_.zoom = n == 5 ? hub::ZoomSelector::full() : hub::ZoomSelector::zoomed(n);
+        VisChange(n);
+    } else if (t == hub::ZoomSelector::kFiller) {
         state_.zoom.index = 0;
-        showState();
-        return;
-    }
-    // "Compact", or else "Expand".
-    const bool compact = state_.compact();
-    hub::applyZoomLayout(Monitor1->model(), compact);
-    Monitor1->refresh();
-    fitPanelFlag();
-    layoutPanels();
-    state_.zoom = compact ? hub::ZoomSelector::compact() : hub::ZoomSelector::full();
-    showState();
-    if (compact) {
-        setWindowSize(width(), titlePanelHeight());
     } else {
-        setWindowSize(width(), initialSize_.height());
-        setWindowSize(initialSize_.width(), height());
+        // "Compact", or else "Expand".
+        const bool compact = state_.zoom.isCompact();
+        hub::applyZoomLayout(Monitor1->model(), compact);
+        Monitor1->refresh();
+        fitPanelFlag();
+        layoutPanels();
+        state_.zoom = compact ? hub::ZoomSelector::compact() : hub::ZoomSelector::full();
+        if (compact) {
+            setWindowSize(width(), titlePanelHeight());
+        } else {
+            setWindowSize(width(), initialSize_.height());
+            setWindowSize(initialSize_.width(), height());
+        }
     }
+    showState();
 }
 
 bool TAnalisiBarre::FormCanResize(int& newWidth, int& newHeight) {
@@ -439,7 +425,7 @@ bool TAnalisiBarre::FormCanResize(int& newWidth, int& newHeight) {
 }
 
 bool TAnalisiBarre::canResize(int currentWidth, int& newWidth, int& newHeight) {
-    if (state_.compact()) {
+    if (state_.zoom.isCompact()) {
         // A compact window is a strip of fixed size.
         newWidth = currentWidth;
         newHeight = titlePanelHeight();
@@ -464,7 +450,7 @@ bool TAnalisiBarre::canResize(int currentWidth, int& newWidth, int& newHeight) {
 }
 
 void TAnalisiBarre::applyConstraints() {
-    if (state_.compact()) {
+    if (state_.zoom.isCompact()) {
         setFixedSize(size());
     } else {
         setMinimumSize(0, 0);

@@ -81,9 +81,8 @@ public:
         // dialog, and the acquisition outlives its device (reopenOnDeviceLoss).
         bool unattended = false;
     };
-    // "RECEIVE DATA": the dialog as the user fills it in.
-    void SBRiceviClick();
-    void SBRiceviClick(const RiceviPreset& preset);
+    // "RECEIVE DATA"; without a preset, the dialog as the user fills it in.
+    void SBRiceviClick(const std::optional<RiceviPreset>& preset = std::nullopt);
     void FermaRic(bool confirm);
     void TimerComSetTimer();
     void TimerComDatiTimer();
@@ -179,7 +178,6 @@ private:
     void fitPanelFlag();
     bool canResize(int currentWidth, int& newWidth, int& newHeight);
     void applyConstraints();
-    void riceviClick(const RiceviPreset* preset);
     hub::MainWindowState state_;
     bool italianShown_ = false;
     hub::HubPort& port_;

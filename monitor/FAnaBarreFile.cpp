@@ -19,14 +19,14 @@ namespace hub {
 
 void TAnalisiBarre::RiceviDati(const hub::StateRecord& state, bool beamSound, bool ledSound) {
     const bool beep = hub::RiceviDati(Monitor1->model(), hub, state, beamSound, ledSound,
-                                      state_.compact());
+                                      state_.zoom.isCompact());
     Monitor1->refresh();
     if (beep) hub::beep();
 }
 
 bool TAnalisiBarre::RiceviSet_SW(std::uint8_t kind,
                                  std::array<std::uint8_t, hub::kSwBlockSize> block) {
-    hub::RiceviSet_SW(Monitor1->model(), hub, kind, block, state_.compact());
+    hub::RiceviSet_SW(Monitor1->model(), hub, kind, block, state_.zoom.isCompact());
     state_.settings = hub::MainWindowState::SettingsKind::SW;
     showState();
     Monitor1->refresh();
@@ -36,7 +36,7 @@ bool TAnalisiBarre::RiceviSet_SW(std::uint8_t kind,
 bool TAnalisiBarre::RiceviSet_TC(std::uint8_t kind,
                                  std::array<std::uint8_t, hub::kTcBlockSize> block) {
     QString caption;
-    hub::RiceviSet_TC(Monitor1->model(), hub, kind, block, state_.compact(), &caption);
+    hub::RiceviSet_TC(Monitor1->model(), hub, kind, block, state_.zoom.isCompact(), &caption);
     setWindowTitle(caption);
     state_.settings = hub::MainWindowState::SettingsKind::TC;
     showState();
@@ -77,7 +77,7 @@ void TAnalisiBarre::ReadFile() {
         ProgRead->repaint();
     };
     const hub::ReplayOutcome out = replay.run(
-        state_.compact(), [this](bool hide) { AzzeraVideo(hide); }, progress);
+        state_.zoom.isCompact(), [this](bool hide) { AzzeraVideo(hide); }, progress);
     if (out.hasStart) LStart->setText(hub::dateTimeText(out.start));
     LCounter->setText(QString::number(out.counter));
     if (out.windowCaption) setWindowTitle(*out.windowCaption);

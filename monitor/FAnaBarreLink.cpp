@@ -9,7 +9,7 @@
 #include "monitor/datafile.h"
 #include "monitor/display/Barra.h"
 #include "monitor/hublink.h"
-#include "monitor/hubport.h"
+#include "common/hubport.h"
 #include "monitor/version.h"
 
 #include <QCheckBox>
@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVariantMap>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -149,11 +150,7 @@ void TAnalisiBarre::runLink(const std::function<void()>& step) {
     }
 }
 
-void TAnalisiBarre::SBRiceviClick() { riceviClick(nullptr); }
-
-void TAnalisiBarre::SBRiceviClick(const RiceviPreset& preset) { riceviClick(&preset); }
-
-void TAnalisiBarre::riceviClick(const RiceviPreset* preset) {
+void TAnalisiBarre::SBRiceviClick(const std::optional<RiceviPreset>& preset) {
     LinkArea& a = linkArea();
     const QDateTime now = QDateTime::currentDateTime();
     LStart->setText(hub::shortDateText(now.date()) + QLatin1Char(' ') + hub::longTimeText(now.time()));
@@ -168,10 +165,9 @@ void TAnalisiBarre::riceviClick(const RiceviPreset* preset) {
     d.ElPorte->setNoPortText(QLatin1String(kNoPorts));
     d.ElPorte->relist();
     const QStringList ports = d.ElPorte->entries();
-    int at = -1;
-    for (int i = 0; i < ports.size() && at < 0; ++i)
-        if (ports[i].compare(hub.lastPort, Qt::CaseInsensitive) == 0) at = i;
-    d.ElPorte->setCurrentText(at >= 0 ? ports.at(at) : QString());
+    const auto at = std::find_if(ports.begin(), ports.end(),
+                                 [&](const QString& p) { return p.compare(hub.lastPort, Qt::CaseInsensitive) == 0; });
+    d.ElPorte->setCurrentText(at != ports.end() ? *at : QString());
     d.NomeArchivio->setText(hub::proposedRecordingName(now.date().year(), now.date().month(),
                                                        now.date().day(), now.time().hour(),
                                                        now.time().minute(), now.time().second()));

@@ -1,7 +1,7 @@
 // hubmonitor: the live monitor of a hub, or (with one argument) the viewer of
 // one recording.
 #include "monitor/FAnaBarre.h"
-#include "monitor/hubport.h"
+#include "common/hubport.h"
 #include "monitor/language.h"
 #include "monitor/unattended.h"
 #include "monitor/version.h"
@@ -31,7 +31,7 @@ public:
             // After the paint itself, so the figure includes it.
             QTimer::singleShot(0, w_, [this, ms] {
                 std::printf("hubmonitor: first paint after %lld ms; language %s; %s mode\n",
-                            static_cast<long long>(ms), w_->state().languageCode(),
+                            static_cast<long long>(ms), w_->state().italian() ? "ITA" : "INT",
                             w_->state().viewer() ? "viewer" : "live");
                 std::fflush(stdout);
                 QCoreApplication::exit(0);

@@ -4,8 +4,6 @@
 #include "monitor/display/zoom.h"
 #include "monitor/hubstate.h"
 
-#include <QString>
-
 namespace hub {
 
 struct MainWindowState {
@@ -28,13 +26,13 @@ struct MainWindowState {
     bool italian() const { return language == Language::Italian; }
     bool acquiring() const { return mode == Mode::Acquiring; }
     bool viewer() const { return mode == Mode::Viewer; }
-    bool compact() const { return zoom.isCompact(); }
-    // The language as the start-up probe prints it.
-    const char* languageCode() const { return italian() ? "ITA" : "INT"; }
 };
 
-// The kind of the block the decoders left in hub: a replay decodes straight
-// onto the hub state, so the window learns the kind from there afterwards.
-MainWindowState::SettingsKind settingsKindOf(const HubState& hub);
+// The kind of the block the decoders left in hub (a replay decodes straight
+// onto it): the display reset puts back "HUB", each decoder its own caption.
+inline MainWindowState::SettingsKind settingsKindOf(const HubState& hub) {
+    using Kind = MainWindowState::SettingsKind;
+    return hub.versHub == QLatin1String("HUB") ? Kind::None : isSwHub(hub.hubKind) ? Kind::SW : Kind::TC;
+}
 
 } // namespace hub

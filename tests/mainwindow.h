@@ -5,7 +5,7 @@
 // (LiveWindow). Controls are found by their names, as a user finds them.
 #include "common/DialogSeam.h"
 #include "monitor/FAnaBarre.h"
-#include "monitor/hubport.h"
+#include "common/hubport.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -37,6 +37,7 @@ struct SilentPort : hub::HubPort, hub::Line {
     void close() override { open_ = false; }
     bool connected() const override { return open_; }
     QString portName() const override { return portName_; }
+    QStringList enumPorts() override { return {}; }
     hub::Line& line() override { return *this; }
 
     int writeBytes(const std::uint8_t*, int count) override {

@@ -3,7 +3,7 @@
 #include "common/RxSwitch.h"
 #include "hubtest/Test.h"
 #include "hubtest/Wiring.h"
-#include "hubtest/comtestport.h"
+#include "common/hubport.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -70,7 +70,7 @@ protected:
         return static_cast<int>(DialogSeam::shown().filter(QStringLiteral("message: ")).size());
     }
 
-    hub::ComTestPort port;
+    hub::ComHubPort port;
     hub::TFTest w{port, hub::SystemClock::instance()};
 };
 
