@@ -23,6 +23,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 namespace {
 
@@ -266,24 +267,19 @@ void TAnalisiBarre::startAs(hub::MainWindowState::Language language, const QStri
 
 void TAnalisiBarre::showState() {
     const bool ita = state_.italian();
-    if (ita != italianShown_) {
-        italianShown_ = ita;
-        Monitor1->setItalian(ita);
-    }
+    if (std::exchange(italianShown_, ita) != ita) Monitor1->setItalian(ita);
     SBRicevi->setText(ita ? QStringLiteral("RICEZIONE DATI") : QStringLiteral("RECEIVE DATA"));
     LRicCorso->setText(ita ? QStringLiteral("Ricezione in corso\npremere \"ESC\" per STOP")
                            : QStringLiteral("Receiving...\nPress 'ESC' to stop"));
 
     // A viewer never acquires nor opens a second file; it is silver.
-    const bool viewer = state_.viewer();
-    PanelRicevi->setVisible(!viewer);
-    BOpenFile->setVisible(!viewer);
-    PStat->setVisible(!viewer);
-    if (viewer) hub::look::setColour(this, QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    PanelRicevi->setVisible(!state_.viewer());
+    BOpenFile->setVisible(!state_.viewer());
+    PStat->setVisible(!state_.viewer());
+    if (state_.viewer()) hub::look::setColour(this, QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     SBRicevi->setVisible(state_.mode == hub::MainWindowState::Mode::Idle);
     LRicCorso->setVisible(state_.acquiring());
-    // No LED reset while recording.
-    SBClear->setVisible(state_.acquiring() && state_.recording.isEmpty());
+    SBClear->setVisible(state_.acquiring() && state_.recording.isEmpty()); // none while recording
 
     NomeArch->setText(state_.recording);
     TextNomeArch->setVisible(!state_.recording.isEmpty() && !state_.viewerLoadPending);

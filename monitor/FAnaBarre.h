@@ -77,8 +77,7 @@ public:
         QString port;
         std::optional<bool> record; // unset: the dialog's own choice
         QString name;               // empty: the proposed date-time name
-        // The --port start: OK is pressed at once, without showing the
-        // dialog, and the acquisition outlives its device (reopenOnDeviceLoss).
+        // --port: OK at once, dialog unseen; the acquisition outlives its device.
         bool unattended = false;
     };
     // "RECEIVE DATA"; without a preset, the dialog as the user fills it in.

@@ -12,9 +12,8 @@ namespace hub {
 void TAnalisiBarre::BSetupClick() {
     // The kind of the block received last. The acquisition goes on while the
     // TC window is open, so an SW block arriving meanwhile is shown after it.
-    using Kind = hub::MainWindowState::SettingsKind;
-    if (state_.settings == Kind::TC) VisuaSetup_TC(this, hub.tc, hub.versHub);
-    if (state_.settings == Kind::SW) VisuaSetup_SW(this, hub.sw, hub.versHub);
+    if (state_.settings == MainWindowState::SettingsKind::TC) VisuaSetup_TC(this, hub.tc, hub.versHub);
+    if (state_.settings == MainWindowState::SettingsKind::SW) VisuaSetup_SW(this, hub.sw, hub.versHub);
 }
 
 void TAnalisiBarre::Monitor1Click() {

@@ -68,12 +68,8 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
         return w->RiceviSet_TC(kind, b);
     }
     void riceviDati(const hub::StateRecord& state) override {
-        bool beams = false, leds = false;
-        if (auto* m = qobject_cast<hub::TMonitor*>(w->Monitor1)) {
-            beams = m->model().soundBeams.enabled();
-            leds = m->model().soundLeds.enabled();
-        }
-        w->RiceviDati(state, beams, leds);
+        const hub::MonitorModel& m = w->Monitor1->model();
+        w->RiceviDati(state, m.soundBeams.enabled(), m.soundLeds.enabled());
     }
     void repaint() override {
         w->syncLink();

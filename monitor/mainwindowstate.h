@@ -1,6 +1,5 @@
 #pragma once
-// What the main window is doing, as data. The handlers and the tests ask this;
-// TAnalisiBarre::showState() copies it onto the widgets.
+// What the main window is doing, as data: code and tests ask it, showState() shows it.
 #include "monitor/display/zoom.h"
 #include "monitor/hubstate.h"
 
