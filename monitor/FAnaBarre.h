@@ -8,8 +8,8 @@
 #include "monitor/display/Barra.h"
 #include "monitor/hubstate.h"
 #include "monitor/mainwindowstate.h"
-#include "serial/line.h"
 #include "monitor/staterecord.h"
+#include "serial/line.h"
 
 #include <QSize>
 #include <QString>
