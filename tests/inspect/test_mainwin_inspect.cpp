@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <cstring>
+#include <vector>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -43,6 +44,46 @@ TEST(MainWindowSetup, OpensTheWindowOfTheHubKindReceivedLast) {
         QTest::mouseClick(control<QPushButton>(w, "BSetup"), Qt::LeftButton);
         EXPECT_EQ(DialogSeam::take("setup-sw").has_value(), c.swShown == 0) << c.versHub;
         EXPECT_EQ(DialogSeam::take("setup-tc").has_value(), c.tcShown == 0) << c.versHub;
+    }
+    DialogSeam::clear();
+}
+
+// A loaded recording decodes its blocks on the hub state alone: the kind that
+// "Setup" shows is the one of the file's last block, SW or TC, a TC hub of
+// version 0 included (its kind byte is zero).
+TEST(MainWindowSetup, AfterLoadingARecordingOpensTheWindowOfItsLastBlock) {
+    QTemporaryDir dir;
+    std::uint8_t sw[9] = {}, tc[70] = {};
+    std::memcpy(tc + 44, "AB      ", 8);
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::uint8_t, const std::uint8_t*>> blocks;
+        bool swShown, tcShown;
+    } cases[] = {
+        {"no block", {}, false, false},
+        {"SW", {{0x41, sw}}, true, false},
+        {"TC version 0", {{0x00, tc}}, false, true},
+        {"TC then SW", {{0x02, tc}, {0x41, sw}}, true, false},
+        {"SW then TC", {{0x41, sw}, {0x02, tc}}, false, true},
+    };
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.what) + ".dat");
+        {
+            DataFileWriter wr;
+            ASSERT_TRUE(wr.create(path));
+            ASSERT_TRUE(wr.writeStartEnd(46000.5));
+            for (const auto& [kind, block] : c.blocks) ASSERT_TRUE(wr.writeSettings(46000.5, kind, block));
+        }
+        DialogSeam::clear();
+        mainwin_test::QuietWindow w;
+        DialogSeam::push("open-file", path);
+        w.BOpenFileClick();
+        ASSERT_EQ(w.state().recording, path) << c.what;
+        DialogSeam::push("setup-sw", QDialog::Rejected);
+        DialogSeam::push("setup-tc", QDialog::Rejected);
+        w.BSetupClick();
+        EXPECT_EQ(!DialogSeam::take("setup-sw").has_value(), c.swShown) << c.what;
+        EXPECT_EQ(!DialogSeam::take("setup-tc").has_value(), c.tcShown) << c.what;
     }
     DialogSeam::clear();
 }
