@@ -373,6 +373,7 @@ TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
         {{"--port"}, "--port needs a value"},
         {{"--record", "x"}, "--port DEVICE is required"},
         {{"--port", "p", "--record", "x", "--no-record"}, "exclude each other"},
+        {{"--port", "p", "--no-record", "--record", "x"}, "exclude each other"},
         {{"--port", "p", "--bogus"}, "unknown option: --bogus"},
     };
     for (const auto& c : cases) {
