@@ -203,6 +203,7 @@ TEST_F(Link, WrongEchoShowsNoDataAndRetriesEveryTwoSeconds) {
     EXPECT_FALSE(link.noData());
     EXPECT_FALSE(link.timerSet().enabled);
     EXPECT_TRUE(link.timerDati().enabled);
+    EXPECT_EQ(link.timerDati().intervalMs, 1);
     EXPECT_EQ(host.setSW, 1);
     EXPECT_EQ(st.hubKind, 0x41);
     EXPECT_EQ(st.sw[0], 0xFF);
