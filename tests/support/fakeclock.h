@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 struct StepLimitReached {};
 
 class FakeClock final : public hub::SteadyClock {
-public:
+  public:
     // Far more than any test needs: the longest ones read the clock a few
     // hundred thousand times.
     static constexpr long kDefaultStepLimit = 2'000'000;
@@ -47,7 +47,7 @@ public:
     long stepLimit = kDefaultStepLimit;
     long steps() const { return steps_; }
 
-private:
+  private:
     void step() const {
         if (++steps_ <= stepLimit) return;
         if (steps_ == stepLimit + 1)

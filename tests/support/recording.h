@@ -32,7 +32,9 @@ inline Bytes header(std::uint8_t type, double t) {
     std::memcpy(r.data() + 1, &t, 8);
     return r;
 }
-inline Bytes startEnd(double t) { return header(100, t); }
+inline Bytes startEnd(double t) {
+    return header(100, t);
+}
 // A settings record: the kind byte and a block of the length the kind says.
 inline Bytes settings(double t, std::uint8_t kind, const std::uint8_t* block) {
     Bytes r = header(1, t);
@@ -77,9 +79,10 @@ inline QByteArray readAll(const QString& path) {
 }
 
 class Recording {
-public:
+  public:
     Recording& add(const Bytes& record) {
-        bytes.append(reinterpret_cast<const char*>(record.data()), static_cast<qsizetype>(record.size()));
+        bytes.append(reinterpret_cast<const char*>(record.data()),
+                     static_cast<qsizetype>(record.size()));
         return *this;
     }
     Recording& header(std::uint8_t type, double t) { return add(testrec::header(type, t)); }
