@@ -1,6 +1,7 @@
 #pragma once
 // A scripted hub behind a fake port, on a fake clock: every command byte pops
 // the next scripted reply for it; a command without one meets silence.
+#include "fakeclock.h"
 #include "hubtest/testlink.h"
 
 #include <algorithm>
@@ -14,15 +15,7 @@ namespace hubtest_fake {
 using namespace std::chrono_literals;
 using hub::SteadyTime;
 
-class FakeClock final : public hub::SteadyClock {
-public:
-    SteadyTime now() const override { return t; }
-    void sleepUntil(SteadyTime x) override { t = std::max(t, x); }
-    std::chrono::milliseconds elapsed() const {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(t - SteadyTime{});
-    }
-    SteadyTime t{};
-};
+using testsupport::FakeClock;
 
 struct Reply {
     std::vector<std::uint8_t> bytes;
@@ -36,8 +29,8 @@ public:
 
     // Script.
     void reply(std::uint8_t cmd, std::vector<std::uint8_t> bytes,
-               std::chrono::milliseconds delay = 20ms) {
-        script[cmd].push_back({std::move(bytes), delay});
+               std::chrono::milliseconds delay = 20ms, std::chrono::milliseconds gap = 2ms) {
+        script[cmd].push_back({std::move(bytes), delay, gap});
     }
     // The hub every test starts from: version 0x85, accepted, nothing in
     // stand-by, every barrier answering.

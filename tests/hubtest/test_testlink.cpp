@@ -110,6 +110,22 @@ TEST(TestLink, ReplyDeadlineIsExclusive) {
     }
 }
 
+TEST(TestLink, EachReplyByteHasItsOwnDeadline) {
+    // The status byte's wait starts when the version byte arrived, not at the command.
+    struct Case {
+        std::chrono::milliseconds gap;
+        bool ok;
+    } cases[] = {{4319ms, true}, {4321ms, false}};
+    for (const Case& c : cases) {
+        Rig r;
+        r.port.reply(0x46, {0x85, 0x22}, 4000ms, c.gap);
+        r.port.reply(0x47, {0x21});
+        r.link.connectHub();
+        EXPECT_EQ(r.messages.size(), c.ok ? 0 : 1) << c.gap.count();
+        EXPECT_EQ(r.port.connected(), c.ok) << "refused but open, or ended" << c.gap.count();
+    }
+}
+
 TEST(TestLink, EveryOutputSendsItsCommandAndFollowsTheHub) {
     for (int i = 0; i < hub::OutputCount; ++i) {
         Rig r;

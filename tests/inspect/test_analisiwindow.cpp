@@ -1,5 +1,5 @@
 #include "common/DialogSeam.h"
-#include "datbuilder.h"
+#include "recording.h"
 #include "monitor/display/FAnalisi.h"
 
 #include <QDir>
@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 using namespace hub;
-using hubtest::coupleRecord;
-using hubtest::DatBuilder;
+using testrec::coupleRecord;
+using testrec::Recording;
 
 namespace {
 bool isWhite(const QLabel* l) {
@@ -104,7 +104,7 @@ TEST(AnalisiWindow, BothLanguages) {
 }
 
 TEST_F(AnalisiFixture, ClickOnBeamIndicator302ListsAndShowsTheRows) {
-    DatBuilder d;
+    Recording d;
     const double t = toTDateTime(QDate(2026, 5, 2), QTime(10, 20, 30));
     d.startEnd(t).settings(t, 0x02, 0);
     d.state(t, coupleRecord(2, 0x02, 0x02, 0x00));
@@ -141,7 +141,7 @@ TEST_F(AnalisiFixture, ClickOnBeamIndicator302ListsAndShowsTheRows) {
 }
 
 TEST_F(AnalisiFixture, NothingHappensWithoutAFileOrAnElement) {
-    DatBuilder d;
+    Recording d;
     d.startEnd(1.0);
     ASSERT_TRUE(d.save(path));
     struct Case {

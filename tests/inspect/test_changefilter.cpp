@@ -1,4 +1,4 @@
-#include "datbuilder.h"
+#include "recording.h"
 #include "monitor/datafile.h"
 #include "monitor/display/changefilter.h"
 
@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace hub;
-using hubtest::coupleRecord;
-using hubtest::DatBuilder;
+using testrec::coupleRecord;
+using testrec::Recording;
 
 namespace {
 
@@ -170,7 +170,7 @@ struct ListFixture : ::testing::Test {
     }
     void TearDown() override { resetRegionalFormats(); }
     QString path(const char* name) { return dir.filePath(QString::fromLatin1(name)); }
-    ChangeList load(const DatBuilder& d, int b, int l) {
+    ChangeList load(const Recording& d, int b, int l) {
         const QString p = path("x.dat");
         EXPECT_TRUE(d.save(p));
         ChangeList list;
@@ -189,7 +189,7 @@ QStringList rowTexts(const ChangeList& list, int row) {
 } // namespace
 
 TEST_F(ListFixture, TamperLedOfBarrier4ListsCoupleBWithTheSecondTamperBit) {
-    DatBuilder d;
+    Recording d;
     d.startEnd(at(8, 0, 0));
     d.settings(at(8, 0, 1), 0x41, 0x02); // SW block: nine bytes
     d.state(at(8, 0, 2), coupleRecord(1, 0, 0, 0x20, 0x20)); // listed
@@ -208,7 +208,7 @@ TEST_F(ListFixture, TamperLedOfBarrier4ListsCoupleBWithTheSecondTamperBit) {
 }
 
 TEST_F(ListFixture, CoupleLetterCNeedsBothBarriersOrAStatus) {
-    DatBuilder d;
+    Recording d;
     d.startEnd(at(8, 0, 0));
     d.state(at(8, 1, 0), coupleRecord(2, 0x01, 0x01, 0x00, 0xFF)); // both barriers: listed
     d.state(at(8, 2, 0), coupleRecord(2, 0x01, 0x00, 0x00, 0xFF)); // one barrier only
@@ -224,7 +224,7 @@ TEST_F(ListFixture, CoupleLetterCNeedsBothBarriersOrAStatus) {
 }
 
 TEST_F(ListFixture, BeamIndicator302NeedsBeam2OnBothBarriersOfCoupleC) {
-    DatBuilder d;
+    Recording d;
     d.startEnd(at(8, 0, 0));
     d.state(at(8, 1, 0), coupleRecord(2, 0x02, 0x02, 0x00));
     d.state(at(8, 2, 0), coupleRecord(2, 0x02, 0x01, 0x00));
@@ -245,45 +245,45 @@ TEST_F(ListFixture, HowTheScanEnds) {
     const StateRecord on = coupleRecord(0, 1, 0, 0);
     struct Case {
         const char* what;
-        DatBuilder file;
+        Recording file;
         size_t rows;
         ChangeListEnd end;
     };
     std::vector<Case> cases;
     {
-        DatBuilder d;
+        Recording d;
         d.startEnd(1.0);
         cases.push_back({"only the start record", d, 0, ChangeListEnd::EndOfFile});
     }
     {
-        DatBuilder d;
+        Recording d;
         d.startEnd(1.0).state(1.1, on).state(1.2, on);
         d.bytes.chop(3);
         cases.push_back({"last state record cut short", d, 1, ChangeListEnd::EndOfFile});
     }
     {
-        DatBuilder d;
+        Recording d;
         d.startEnd(1.0).state(1.1, on).settings(1.2, 0x02, 0x02);
         d.bytes.chop(1);
         cases.push_back({"settings record cut short", d, 1, ChangeListEnd::EndOfFile});
     }
     {
-        DatBuilder d;
+        Recording d;
         d.startEnd(1.0).state(1.1, on).header(7, 1.2).state(1.3, on);
         cases.push_back({"record of another type", d, 1, ChangeListEnd::UnknownType});
     }
     {
-        DatBuilder d;
+        Recording d;
         d.startEnd(1.0).state(1.1, on).startEnd(1.2).state(1.3, on);
         cases.push_back({"end record", d, 1, ChangeListEnd::EndRecord});
     }
     {
-        DatBuilder d;
+        Recording d;
         d.state(1.0, on).state(1.1, on);
         cases.push_back({"no start record", d, 0, ChangeListEnd::NoStartRecord});
     }
     {
-        DatBuilder d;
+        Recording d;
         d.header(100, 1.0);
         d.bytes.chop(1);
         cases.push_back({"start record cut short", d, 0, ChangeListEnd::NoStartRecord});
@@ -291,7 +291,7 @@ TEST_F(ListFixture, HowTheScanEnds) {
     {
         // A TC block is 70 bytes; its 0x02 bytes would read as state records
         // if fewer were skipped.
-        DatBuilder d;
+        Recording d;
         d.startEnd(1.0).settings(1.1, 0x02, 0x02).state(1.2, on).settings(1.3, 0xC3, 0x02);
         d.state(1.4, on);
         cases.push_back({"settings records of both kinds", d, 2, ChangeListEnd::EndOfFile});
@@ -310,7 +310,7 @@ TEST_F(ListFixture, HowTheScanEnds) {
 }
 
 TEST_F(ListFixture, MidnightShowsTheDateAlone) {
-    DatBuilder d;
+    Recording d;
     d.startEnd(at(0, 0, 0));
     d.state(toTDateTime(QDate(2026, 3, 15), QTime(0, 0)), coupleRecord(0, 1, 0, 0));
     d.state(toTDateTime(QDate(2026, 3, 15), QTime(0, 0, 1)), coupleRecord(0, 3, 0, 0));

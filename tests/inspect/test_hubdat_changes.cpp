@@ -1,4 +1,4 @@
-#include "datbuilder.h"
+#include "recording.h"
 #include "toolrun.h"
 
 #include <QCoreApplication>
@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-using hubtest::coupleRecord;
-using hubtest::DatBuilder;
+using testrec::coupleRecord;
+using testrec::Recording;
 
 namespace {
 using testtool::hubdatPath;
@@ -31,7 +31,7 @@ TEST(HubdatChanges, PrintsTheRowsTabSeparatedWithoutTheTrailingRow) {
     ASSERT_TRUE(QFileInfo(hubdatPath()).isExecutable()) << hubdatPath().toStdString();
     QTemporaryDir dir;
     const QString path = dir.filePath("rec.dat");
-    DatBuilder d;
+    Recording d;
     d.startEnd(at(8, 0, 0));
     d.settings(at(8, 0, 1), 0x02, 0);
     d.state(at(8, 0, 2), coupleRecord(1, 0x81, 0, 0x20));

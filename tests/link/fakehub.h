@@ -1,6 +1,7 @@
 #pragma once
 // A scripted hub behind a fake line, on a fake clock: bytes arrive at the
 // 4800-baud line rate in fake time, waits jump the clock instead of sleeping.
+#include "fakeclock.h"
 #include "monitor/hublink.h"
 #include "serial/comms.h"
 
@@ -13,14 +14,7 @@ namespace linktest {
 
 using namespace std::chrono_literals;
 using hub::SteadyTime;
-
-struct FakeClock : hub::SteadyClock {
-    SteadyTime t{std::chrono::hours(1)};
-    SteadyTime now() const override { return t; }
-    void sleepUntil(SteadyTime x) override {
-        if (x > t) t = x;
-    }
-};
+using testsupport::FakeClock;
 
 class FakeHub : public hub::Line {
 public:

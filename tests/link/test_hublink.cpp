@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 using namespace linktest;
@@ -94,9 +95,13 @@ TEST_F(Link, RicezioneByteKeepsOneDeadlineForTheWholeCall) {
     const Case cases[] = {
         {"in time", {{0ms, {1, 2, 3, 4, 5}}}, 5, true, {1, 2, 3, 4, 5}, 0, 0us},
         {"nothing asked", {{0ms, {1}}}, 0, true, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}, 1, 0us},
+        {"last byte 1727 ms after the call", {{0ms, {1}}, {1727ms, {2}}}, 2, true,
+         {1, 2, 0xEE, 0xEE, 0xEE}, 0, 1727ms},
+        {"last byte 1729 ms after the call", {{0ms, {1}}, {1729ms, {2}}}, 2, false,
+         {1, 0xEE, 0xEE, 0xEE, 0xEE}, 0, 1728ms},
         {"two gaps that add up past the deadline", {{1000ms, {1}}, {1800ms, {2}}}, 2, false,
-         {1, 0xEE, 0xEE, 0xEE, 0xEE}, 0, HubLink::kReceiveDeadline},
-        {"silence", {}, 3, false, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}, 0, HubLink::kReceiveDeadline},
+         {1, 0xEE, 0xEE, 0xEE, 0xEE}, 0, 1728ms},
+        {"silence", {}, 3, false, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}, 0, 1728ms},
     };
     for (const Case& c : cases) {
         FakeClock ck;
@@ -115,11 +120,30 @@ TEST_F(Link, RicezioneByteKeepsOneDeadlineForTheWholeCall) {
     }
 }
 
+TEST(FakeClock, AWaitThatNeverReachesItsDeadlineFailsAtTheStepLimit) {
+    // A line whose wait returns without moving the clock: the receive loop
+    // would poll for ever.
+    struct StuckLine : FakeHub {
+        using FakeHub::FakeHub;
+        void waitReadable(SteadyTime) override {}
+    };
+    FakeClock ck;
+    ck.stepLimit = 1000;
+    StuckLine ln(ck);
+    hub::HubState s;
+    FakeHost h(s);
+    HubLink l(ln, ck, s, h);
+    std::uint8_t b = 0;
+    EXPECT_NONFATAL_FAILURE(EXPECT_THROW(l.RicezioneByte(&b, 1), testsupport::StepLimitReached),
+                            "deadline never comes");
+    EXPECT_EQ(ck.steps(), 1001);
+}
+
 TEST_F(Link, AfterATimeOutEachRemainingPositionReadsOnceAndDropsTheByte) {
     const SteadyTime t0 = clock.t;
     line.arriveAt(t0, {1, 2});
     // Four bytes land together right at the deadline.
-    for (std::uint8_t b : {3, 4, 5, 6}) line.arriveAt(t0 + HubLink::kReceiveDeadline, {b});
+    for (std::uint8_t b : {3, 4, 5, 6}) line.arriveAt(t0 + 1728ms, {b});
     std::vector<std::uint8_t> buf(5, 0xEE);
     EXPECT_FALSE(link.RicezioneByte(buf.data(), 5));
     EXPECT_EQ(buf, (std::vector<std::uint8_t>{1, 2, 0xEE, 0xEE, 0xEE}));
@@ -150,7 +174,7 @@ TEST_F(Link, StopBytesFiveToAStreamingHubOneToASilentOne) {
         ASSERT_EQ(w.size(), streaming ? 5u : 1u) << streaming;
         for (size_t i = 0; i < w.size(); ++i) {
             EXPECT_EQ(w[i].second, 0x84);
-            EXPECT_EQ(w[i].first - t0, i * HubLink::kStopPause);
+            EXPECT_EQ(w[i].first - t0, static_cast<int>(i) * 432ms);
         }
         // The last stream bytes stay in the queue: they are not purged between attempts.
         EXPECT_EQ(ln.inQueCount() > 0, streaming);
@@ -179,6 +203,7 @@ TEST_F(Link, WrongEchoShowsNoDataAndRetriesEveryTwoSeconds) {
     EXPECT_FALSE(link.noData());
     EXPECT_FALSE(link.timerSet().enabled);
     EXPECT_TRUE(link.timerDati().enabled);
+    EXPECT_EQ(link.timerDati().intervalMs, 1);
     EXPECT_EQ(host.setSW, 1);
     EXPECT_EQ(st.hubKind, 0x41);
     EXPECT_EQ(st.sw[0], 0xFF);
@@ -274,10 +299,10 @@ TEST_F(Link, RecordingHoldsStartSettingsChangedStatesAndEnd) {
     EXPECT_EQ(link.counter(), 6u);
     EXPECT_EQ(host.applied.size(), 6u);
     EXPECT_EQ(host.repaints, 5);
-    EXPECT_EQ(link.heartbeat(), HubLink::kHeartbeatDark);
+    EXPECT_EQ(link.heartbeat(), 0x808080u);
     EXPECT_TRUE(link.timerDati().enabled);
     link.TimerComDatiTimer();
-    EXPECT_EQ(link.heartbeat(), HubLink::kHeartbeatLight);
+    EXPECT_EQ(link.heartbeat(), 0xC0C0C0u);
     EXPECT_EQ(link.buffer(), line.inQueCount());
     EXPECT_LT(link.buffer(), 40);
     EXPECT_GE(link.maxBuffer(), link.buffer());
@@ -416,7 +441,7 @@ TEST_F(Link, AVanishedDeviceIsReopenedEveryTwoSecondsAndTheRecordingCarriesOn) {
     EXPECT_FALSE(link.timerReopen().enabled);
     ASSERT_TRUE(link.timerSet().enabled);
     EXPECT_EQ(link.timerSet().intervalMs, 1000);
-    EXPECT_EQ(line.written.at(sent).second, HubLink::kStop);
+    EXPECT_EQ(line.written.at(sent).second, 0x84);
     runFor(3000ms);
     EXPECT_FALSE(link.noData());
     EXPECT_GT(link.counter(), before + 6); // the counter goes on from where it was

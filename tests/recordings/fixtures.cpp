@@ -3,8 +3,6 @@
 #include "monitor/display/zoom.h"
 #include "monitor/settings/settingsdecoders.h"
 
-#include <QFile>
-#include <cstring>
 #include <sstream>
 
 using namespace hub;
@@ -18,39 +16,6 @@ void resetModel(MonitorModel& m, HubState& hub, bool hide, bool compact) {
 void allInstalled(MonitorModel& m, HubState& hub) {
     resetModel(m, hub, true, false);
     RiceviSet_SW(m, hub, 0x40, {0xFF, 0x00, 0x11, 0x11, 0x11, 0x11, 0x0F, 0x00, 0x00}, false);
-}
-
-static std::vector<std::uint8_t> header(std::uint8_t type, double t) {
-    std::vector<std::uint8_t> r(9);
-    r[0] = type;
-    std::memcpy(r.data() + 1, &t, 8);
-    return r;
-}
-
-std::vector<std::uint8_t> startEnd(double t) { return header(100, t); }
-
-std::vector<std::uint8_t> settings(double t, std::uint8_t kind, const std::uint8_t* block) {
-    auto r = header(1, t);
-    r.push_back(kind);
-    r.insert(r.end(), block, block + settingsBlockSize(kind));
-    return r;
-}
-
-std::vector<std::uint8_t> state(double t, const StateRecord& s) {
-    auto r = header(2, t);
-    r.insert(r.end(), s.begin(), s.end());
-    return r;
-}
-
-void writeFile(const QString& path, const std::vector<std::vector<std::uint8_t>>& records,
-               size_t cutLast) {
-    QByteArray all;
-    for (const auto& r : records)
-        all.append(reinterpret_cast<const char*>(r.data()), static_cast<qsizetype>(r.size()));
-    all.chop(static_cast<qsizetype>(cutLast));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    f.write(all);
 }
 
 std::string hex(Rgb c) {

@@ -1,9 +1,10 @@
 #pragma once
-// Shared helpers of the recording tests: a display reset on the model, record
-// builders and a whole-model comparison.
+// Shared helpers of the recording tests: a display reset on the model and a
+// whole-model comparison. Records are built with the shared builder.
 #include "monitor/datafile.h"
 #include "monitor/display/monitormodel.h"
 #include "monitor/hubstate.h"
+#include "recording.h"
 
 #include <QString>
 #include <array>
@@ -19,12 +20,11 @@ void resetModel(hub::MonitorModel& m, hub::HubState& hub, bool hide, bool compac
 // eight beams leave it: all barriers visible, beams green, status at rest.
 void allInstalled(hub::MonitorModel& m, hub::HubState& hub);
 
-// Raw record bytes, to build good and broken files alike.
-std::vector<std::uint8_t> startEnd(double t);
-std::vector<std::uint8_t> settings(double t, std::uint8_t kind, const std::uint8_t* block);
-std::vector<std::uint8_t> state(double t, const hub::StateRecord& s);
-void writeFile(const QString& path, const std::vector<std::vector<std::uint8_t>>& records,
-               size_t cutLast = 0);
+// The shared record builders, also under this namespace.
+using testrec::settings;
+using testrec::startEnd;
+using testrec::state;
+using testrec::writeFile;
 
 // Empty when equal, else the differences found. ignoreHeads: the head brushes
 // (the blink) are not compared.

@@ -29,14 +29,14 @@ const std::array<std::uint8_t, kSwBlockSize> kSw = {0xDB, 0x05, 0x12, 0x34, 0x56
 TEST(Hubdat, ReplayJsonIsTheReplayedModel) {
     QTemporaryDir dir;
     const QString path = dir.filePath("r.dat");
-    std::vector<std::vector<std::uint8_t>> recs{rectest::startEnd(46185.25),
-                                                rectest::settings(46185.25, 0xC2, kSw.data())};
+    std::vector<std::vector<std::uint8_t>> recs{testrec::startEnd(46185.25),
+                                                testrec::settings(46185.25, 0xC2, kSw.data())};
     StateRecord s{};
     for (int i = 0; i < 300; ++i) {
         s[i % 12] = static_cast<std::uint8_t>(i * 37);
-        recs.push_back(rectest::state(46185.3, s));
+        recs.push_back(testrec::state(46185.3, s));
     }
-    rectest::writeFile(path, recs);
+    testrec::writeFile(path, recs);
 
     const ToolRun r = hubdat({"replay", path, "--json"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -109,7 +109,7 @@ TEST(Hubdat, ReplayJsonIsTheReplayedModel) {
 TEST(Hubdat, ReplayOfBadFiles) {
     QTemporaryDir dir;
     const QString noStart = dir.filePath("nostart.dat");
-    rectest::writeFile(noStart, {rectest::state(1, StateRecord{1})});
+    testrec::writeFile(noStart, {testrec::state(1, StateRecord{1})});
     const ToolRun r = hubdat({"replay", noStart, "--json"});
     ASSERT_EQ(r.code, 0);
     const QJsonObject doc = QJsonDocument::fromJson(r.out).object();
@@ -153,9 +153,9 @@ TEST(Hubdat, InfoReportsCountsKindAndStop) {
     QTemporaryDir dir;
     std::array<std::uint8_t, kTcBlockSize> tc{};
     std::memcpy(tc.data() + 44, "GATE", 4);
-    const auto start = rectest::startEnd(toTDateTime(QDate(2026, 6, 12), QTime(14, 5, 9)));
-    const auto end = rectest::startEnd(toTDateTime(QDate(2026, 6, 12), QTime(15, 0, 0)));
-    const auto st = rectest::state(toTDateTime(QDate(2026, 6, 12), QTime(14, 30, 0)), StateRecord{1});
+    const auto start = testrec::startEnd(toTDateTime(QDate(2026, 6, 12), QTime(14, 5, 9)));
+    const auto end = testrec::startEnd(toTDateTime(QDate(2026, 6, 12), QTime(15, 0, 0)));
+    const auto st = testrec::state(toTDateTime(QDate(2026, 6, 12), QTime(14, 30, 0)), StateRecord{1});
     auto unknown = st;
     unknown[0] = 9;
     struct Case {
@@ -165,12 +165,12 @@ TEST(Hubdat, InfoReportsCountsKindAndStop) {
         std::vector<const char*> lines;
     } cases[] = {
         {"complete",
-         {start, rectest::settings(0, 0x01, tc.data()), st, st, end},
+         {start, testrec::settings(0, 0x01, tc.data()), st, st, end},
          0,
          {"records: 2 start/end (type 100), 1 settings (type 1), 2 state (type 2)",
           "first time: 2026-06-12T14:05:09.000", "last time: 2026-06-12T15:00:00.000",
           "hub: TC (kind 0x01) TC:GATE (v.1)", "end record: present"}},
-        {"cut", {start, rectest::settings(0, 0x41, kSw.data()), st, st}, 4,
+        {"cut", {start, testrec::settings(0, 0x41, kSw.data()), st, st}, 4,
          {"records: 1 start/end (type 100), 1 settings (type 1), 1 state (type 2)",
           "last time: 2026-06-12T14:30:00.000", "hub: SW (kind 0x41) SW: v.1",
           "end record: missing", "stopped: at offset 49, record cut short (17 of its bytes present)"}},
@@ -186,7 +186,7 @@ TEST(Hubdat, InfoReportsCountsKindAndStop) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath("i.dat");
-        rectest::writeFile(path, c.recs, c.cut);
+        testrec::writeFile(path, c.recs, c.cut);
         const ToolRun r = hubdat({"info", path});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const QStringList lines = QString::fromUtf8(r.out).split('\n');

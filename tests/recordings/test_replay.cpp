@@ -44,11 +44,11 @@ StateRecord rec(std::uint8_t beams1, std::uint8_t status) {
 
 TEST(Replay, StopsAsTheRecordingSays) {
     using R = std::vector<std::vector<std::uint8_t>>;
-    const auto sw = rectest::settings(1.0, 0x40, kSw.data());
-    const auto s1 = rectest::state(1.1, rec(0x01, 0));
-    const auto s2 = rectest::state(1.2, rec(0x03, 0x02));
-    const auto end = rectest::startEnd(2.0);
-    std::vector<std::uint8_t> unknown = rectest::startEnd(1.3);
+    const auto sw = testrec::settings(1.0, 0x40, kSw.data());
+    const auto s1 = testrec::state(1.1, rec(0x01, 0));
+    const auto s2 = testrec::state(1.2, rec(0x03, 0x02));
+    const auto end = testrec::startEnd(2.0);
+    std::vector<std::uint8_t> unknown = testrec::startEnd(1.3);
     unknown[0] = 7;
     struct Case {
         const char* name;
@@ -59,26 +59,26 @@ TEST(Replay, StopsAsTheRecordingSays) {
         bool idle;
         std::int64_t beam2Count; // ON count of beam 2 on barrier 1 after the replay
     } cases[] = {
-        {"only the start record", {rectest::startEnd(1.0)}, 0, StopReason::EndOfFile, 0, false, 0},
-        {"end record stops; what follows is not data", {rectest::startEnd(1.0), sw, s1, end, s2},
+        {"only the start record", {testrec::startEnd(1.0)}, 0, StopReason::EndOfFile, 0, false, 0},
+        {"end record stops; what follows is not data", {testrec::startEnd(1.0), sw, s1, end, s2},
          0, StopReason::EndRecord, 1, false, 0},
-        {"cut last state record keeps what came before", {rectest::startEnd(1.0), sw, s1, s2}, 5,
+        {"cut last state record keeps what came before", {testrec::startEnd(1.0), sw, s1, s2}, 5,
          StopReason::CutShort, 1, false, 0},
-        {"cut header", {rectest::startEnd(1.0), sw, s1, s2}, 19, StopReason::CutShort, 1, false, 0},
-        {"cut settings block", {rectest::startEnd(1.0), sw, s1, s2, sw}, 3, StopReason::CutShort,
+        {"cut header", {testrec::startEnd(1.0), sw, s1, s2}, 19, StopReason::CutShort, 1, false, 0},
+        {"cut settings block", {testrec::startEnd(1.0), sw, s1, s2, sw}, 3, StopReason::CutShort,
          2, false, 1},
-        {"unknown type: idle display, counter kept", {rectest::startEnd(1.0), sw, s1, s2, unknown, s1},
+        {"unknown type: idle display, counter kept", {testrec::startEnd(1.0), sw, s1, s2, unknown, s1},
          0, StopReason::UnknownType, 2, true, 0},
         {"no start record", {sw, s1, end}, 0, StopReason::NoStartRecord, 0, true, 0},
         {"empty file", {}, 0, StopReason::NoStartRecord, 0, true, 0},
-        {"shorter than a header", {rectest::startEnd(1.0)}, 2, StopReason::NoStartRecord, 0, true,
+        {"shorter than a header", {testrec::startEnd(1.0)}, 2, StopReason::NoStartRecord, 0, true,
          0},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath("f.dat");
-        rectest::writeFile(path, c.records, c.cut);
+        testrec::writeFile(path, c.records, c.cut);
         Replay r;
         r.run(path);
         ASSERT_TRUE(r.out.has_value());
@@ -107,10 +107,10 @@ TEST(Replay, StartAndStopOffsets) {
     tc[38] = 1;
     tc[43] = 1;
     tc[44] = 'X';
-    std::vector<std::uint8_t> bad = rectest::startEnd(1.0);
+    std::vector<std::uint8_t> bad = testrec::startEnd(1.0);
     bad[0] = 3;
-    rectest::writeFile(path, {rectest::startEnd(46185.25), rectest::settings(1, 0x02, tc.data()),
-                              rectest::state(2, rec(1, 0)), bad});
+    testrec::writeFile(path, {testrec::startEnd(46185.25), testrec::settings(1, 0x02, tc.data()),
+                              testrec::state(2, rec(1, 0)), bad});
     Replay r;
     r.hub.lastPort = QStringLiteral("ttyUSB0");
     r.run(path);
@@ -135,10 +135,10 @@ TEST(Replay, CannotOpenGivesTheSystemMessage) {
 TEST(Replay, GaugeAdvancesOncePerStateRecord) {
     QTemporaryDir dir;
     const QString path = dir.filePath("f.dat");
-    std::vector<std::vector<std::uint8_t>> recs{rectest::startEnd(1),
-                                                rectest::settings(1, 0x40, kSw.data())};
-    for (int i = 0; i < 1000; ++i) recs.push_back(rectest::state(1, rec(i & 0xFF, 0)));
-    rectest::writeFile(path, recs);
+    std::vector<std::vector<std::uint8_t>> recs{testrec::startEnd(1),
+                                                testrec::settings(1, 0x40, kSw.data())};
+    for (int i = 0; i < 1000; ++i) recs.push_back(testrec::state(1, rec(i & 0xFF, 0)));
+    testrec::writeFile(path, recs);
     MonitorModel m;
     HubState hub;
     Replayer rp(m, hub);
@@ -307,16 +307,16 @@ TEST(Replay, HeadsAndLedsMatchLiveAtEveryProgressCall) {
             }
             events.push_back({0, cur});
         }
-        std::vector<std::vector<std::uint8_t>> recs{rectest::startEnd(1)};
+        std::vector<std::vector<std::uint8_t>> recs{testrec::startEnd(1)};
         for (const Event& e : events) {
-            if (e.settings == 0) recs.push_back(rectest::state(1, e.s));
-            else if (e.settings == 2) recs.push_back(rectest::settings(1, 0x41, kSw.data()));
-            else recs.push_back(rectest::settings(1, 0x03, (e.settings == 1 ? tc : tc2).data()));
+            if (e.settings == 0) recs.push_back(testrec::state(1, e.s));
+            else if (e.settings == 2) recs.push_back(testrec::settings(1, 0x41, kSw.data()));
+            else recs.push_back(testrec::settings(1, 0x03, (e.settings == 1 ? tc : tc2).data()));
         }
-        recs.push_back(rectest::startEnd(2));
+        recs.push_back(testrec::startEnd(2));
         QTemporaryDir dir;
         const QString path = dir.filePath("f.dat");
-        rectest::writeFile(path, recs);
+        testrec::writeFile(path, recs);
 
         MonitorModel live;
         HubState liveHub;
