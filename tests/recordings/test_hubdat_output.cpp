@@ -10,11 +10,9 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <limits>
 #include <thread>
 #include <unistd.h>
 
@@ -118,21 +116,6 @@ TEST(HubdatOutput, EmptyAndStartlessFilesGiveTheSameStatusEverywhere) {
                                  << ": " << r.err.toStdString();
         }
     EXPECT_EQ(QFileInfo(empty + "-Exp.txt").size(), 454);
-}
-
-// Time stamps that are no dates (a damaged file) list no day, not empty lines.
-TEST(HubdatOutput, DaysSkipsTimeStampsThatAreNotDates) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("bad.dat");
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    std::vector<std::vector<std::uint8_t>> recs{rectest::startEnd(at(12, 8))};
-    for (double t : {at(12, 9), nan, inf, -inf, 1e300, -1e300, -nan, 2958467.0, at(13, 9)})
-        recs.push_back(rectest::state(t, StateRecord{1}));
-    rectest::writeFile(path, recs);
-    const ToolRun r = hubdatLimited({"days", path}, {});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out, "2026-06-12\n2026-06-13\n");
 }
 
 // info while a writer appends: every count it prints is one it read, none
