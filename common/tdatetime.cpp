@@ -55,20 +55,35 @@ double toTDateTime(const QDateTime& local) {
     return toTDateTime(l.date(), l.time());
 }
 
-QDateTime fromTDateTime(double value) {
-    if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0) return {};
+namespace {
+bool inRange(double value) { return std::isfinite(value) && value >= -693593.0 && value <= 2958466.0; }
+
+// Milliseconds into the day, rounded, never past its end.
+long long msOfDay(double whole, double value) {
+    long long ms = std::llround(std::fabs(value - whole) * kMsPerDay);
+    return ms >= 86400000LL ? 86399999LL : ms;
+}
+} // namespace
+
+bool splitTDateTime(double value, QDate& date, QTime& time) {
+    if (!inRange(value)) return false;
     const double whole = std::trunc(value);
-    const double frac = std::fabs(value - whole);
-    long long ms = std::llround(frac * kMsPerDay);
-    if (ms >= 86400000LL) ms = 86399999LL;
-    const QDate d = kEpoch.addDays(static_cast<qint64>(whole));
-    return QDateTime(d, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+    date = kEpoch.addDays(static_cast<qint64>(whole));
+    time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(msOfDay(whole, value)));
+    return true;
+}
+
+QDateTime fromTDateTime(double value) {
+    QDate d;
+    QTime t;
+    if (!splitTDateTime(value, d, t)) return {};
+    return QDateTime(d, t);
 }
 
 double nowTDateTime() { return toTDateTime(QDateTime::currentDateTime()); }
 
 QDate dateOf(double value) {
-    if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0) return {};
+    if (!inRange(value)) return {};
     return kEpoch.addDays(static_cast<qint64>(std::trunc(value)));
 }
 
@@ -86,14 +101,57 @@ QString longTimeText(const QTime& time) {
     return QLocale::system().toString(time, current().longTime);
 }
 
+QString shortDateFormat() { return current().shortDate; }
 QString longTimeFormat() { return current().longTime; }
 
+// No QDateTime here: making one in local time looks the time zone up (a
+// stat of /etc/localtime a row, a third of a long list's time) and turns the
+// times a clock change skips into invalid ones; the stamps are wall-clock
+// texts already.
 QString dateTimeText(double value) {
-    const QDateTime dt = fromTDateTime(value);
-    if (!dt.isValid()) return QString();
-    const QTime t = dt.time();
-    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return shortDateText(dt.date());
-    return shortDateText(dt.date()) + QLatin1Char(' ') + longTimeText(t);
+    QDate d;
+    QTime t;
+    if (!splitTDateTime(value, d, t)) return QString();
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return shortDateText(d);
+    return shortDateText(d) + QLatin1Char(' ') + longTimeText(t);
+}
+
+DateTimeTexts::DateTimeTexts()
+    : perMillisecond_(longTimeText(QTime(0, 0, 0, 0)) != longTimeText(QTime(0, 0, 0, 123))) {}
+
+const QString& DateTimeTexts::text(double value) {
+    if (!inRange(value)) {
+        if (!have_ || valid_) {
+            text_.clear();
+            utf8_.clear();
+        }
+        have_ = true;
+        valid_ = false;
+        return text_;
+    }
+    const double whole = std::trunc(value);
+    const long long ms = msOfDay(whole, value);
+    const qint64 day = static_cast<qint64>(whole);
+    const long long key = perMillisecond_ ? ms : ms / 1000;
+    if (have_ && valid_ && day == day_ && key == key_) return text_;
+    const QDate d = kEpoch.addDays(day);
+    if (!have_ || !valid_ || day != day_) date_ = shortDateText(d);
+    have_ = valid_ = true;
+    day_ = day;
+    key_ = key;
+    const QTime t = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+    text_ = date_;
+    if (t.hour() != 0 || t.minute() != 0 || t.second() != 0) {
+        text_ += QLatin1Char(' ');
+        text_ += longTimeText(t);
+    }
+    utf8_ = text_.toUtf8();
+    return text_;
+}
+
+const QByteArray& DateTimeTexts::utf8(double value) {
+    text(value);
+    return utf8_;
 }
 
 void setRegionalFormats(const QString& shortDate, const QString& longTime) {

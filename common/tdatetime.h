@@ -12,6 +12,10 @@ double toTDateTime(const QDateTime& local);
 double toTDateTime(const QDate& date, const QTime& time = QTime(0, 0));
 // Invalid QDateTime for values that are not finite or outside years 1..9999.
 QDateTime fromTDateTime(double value);
+// The date and time of day a stamp holds, to the millisecond, as stored: local
+// wall-clock time, with no time-zone rule applied (a time that a clock change
+// skips is still the time written). False where fromTDateTime is invalid.
+bool splitTDateTime(double value, QDate& date, QTime& time);
 double nowTDateTime();
 
 // The day of a time stamp (its whole part, as the classic type reads it).
@@ -28,11 +32,33 @@ double linearDays(double value);
 // without any time-zone name.
 QString shortDateText(const QDate& date);
 QString longTimeText(const QTime& time);
-// The long time format behind longTimeText (no time-zone part).
+// The formats behind shortDateText and longTimeText (no time-zone part).
+QString shortDateFormat();
 QString longTimeFormat();
 // Short date, a blank and the long time; the date alone when the time of day is
 // exactly midnight (milliseconds are not looked at).
 QString dateTimeText(double value);
+
+// dateTimeText for many stamps in a row, as the change list prints them: the
+// text is made once per distinct second (per millisecond when the long time
+// shows them) and the date once per day.
+class DateTimeTexts {
+public:
+    DateTimeTexts();
+    const QString& text(double value);
+    // The same text in UTF-8.
+    const QByteArray& utf8(double value);
+
+private:
+    bool perMillisecond_ = false;
+    bool valid_ = false;
+    bool have_ = false; // a text for (day_, key_) or for an invalid stamp is cached
+    qint64 day_ = 0;
+    long long key_ = 0;
+    QString date_;
+    QString text_;
+    QByteArray utf8_;
+};
 
 // The formats above, set explicitly (tests pin them; default is QLocale::system()).
 void setRegionalFormats(const QString& shortDate, const QString& longTime);

@@ -22,23 +22,42 @@ RecordFile::~RecordFile() { close(); }
 bool RecordFile::open(const QString& path, QString* error) {
     close();
     const QByteArray p = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer
+    // that may never come. Only regular files are recordings: a FIFO, a
+    // terminal or /dev/zero would block a scan or never end it.
     int fd;
     do {
-        fd = ::open(p.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(p.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         if (error) *error = errnoText(errno);
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int e = errno;
+        const bool statOk = st.st_mode != 0;
+        ::close(fd);
+        if (error) {
+            if (!statOk) *error = errnoText(e);
+            else if (S_ISDIR(st.st_mode)) *error = errnoText(EISDIR);
+            else *error = QStringLiteral("not a regular file");
+        }
+        return false;
+    }
+    // Back to blocking reads: a regular file never blocks, and readers treat a
+    // short read as the end of the file.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int e = errno;
         ::close(fd);
         if (error) *error = errnoText(e);
         return false;
     }
     fd_ = fd;
     size_ = st.st_size;
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
     // Small files get a small buffer (many short scans run one after another);
     // it still holds several of the largest records, and a file that grows
     // while it is read is simply read in more calls.
@@ -46,6 +65,12 @@ bool RecordFile::open(const QString& path, QString* error) {
     pos_ = end_ = 0;
     consumed_ = 0;
     return true;
+}
+
+qint64 RecordFile::currentSize() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return size_;
+    return st.st_size;
 }
 
 void RecordFile::close() {

@@ -33,12 +33,18 @@ public:
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    // On failure *error gets the file system's message.
+    // Only regular files are opened, without ever blocking. On failure *error
+    // gets the file system's message.
     bool open(const QString& path, QString* error = nullptr);
     void close();
     bool isOpen() const { return fd_ >= 0; }
     // Size when opened (the progress gauges use it).
     qint64 size() const { return size_; }
+    // Size now: a recording being written grows while it is read.
+    qint64 currentSize() const;
+    // Device and inode of the open file, so that no output is written over it.
+    std::uint64_t device() const { return dev_; }
+    std::uint64_t inode() const { return ino_; }
     // Bytes consumed so far.
     qint64 offset() const { return consumed_ + static_cast<qint64>(pos_); }
     bool rewind();
@@ -74,6 +80,8 @@ private:
 
     int fd_ = -1;
     qint64 size_ = 0;
+    std::uint64_t dev_ = 0;
+    std::uint64_t ino_ = 0;
     qint64 consumed_ = 0; // bytes before buf_[0]
     std::vector<std::uint8_t> buf_;
     size_t pos_ = 0;

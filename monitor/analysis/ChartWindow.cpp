@@ -215,10 +215,11 @@ void TChartWindow::SpeedButton1Click() {
     QString target = name;
     if (!QFileInfo::exists(name) && !name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive))
         target += QStringLiteral(".bmp");
-    if (!image_.save(target, "BMP"))
-        hub::showError(this, (italian() ? QStringLiteral("Impossibile salvare %1.")
-                                        : QStringLiteral("Cannot save %1."))
-                                 .arg(target));
+    QString error;
+    if (!hub::saveChartImage(image_, target, "BMP", &recording_, &error))
+        hub::showError(this, (italian() ? QStringLiteral("Impossibile salvare %1: %2")
+                                        : QStringLiteral("Cannot save %1: %2"))
+                                 .arg(target, error));
 }
 
 void TChartWindow::BExitClick() { close(); }

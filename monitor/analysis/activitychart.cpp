@@ -1,6 +1,10 @@
 #include "monitor/analysis/activitychart.h"
 
+#include "monitor/analysis/outputfile.h"
+
+#include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
@@ -172,6 +176,27 @@ ChartResult drawActivityChart(QImage& image, const QString& path, int couple, Ch
     r.ok = true;
     r.records = n;
     return r;
+}
+
+bool saveChartImage(const QImage& image, const QString& path, const char* format,
+                    const RecordFile* source, QString* error) {
+    // Encoded in memory first: the image writers do not report a failed
+    // write of their own file.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image)) {
+        if (error) *error = writer.errorString();
+        return false;
+    }
+    OutputFile out;
+    if (out.create(path, source)) {
+        out.append(bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (out.close()) return true;
+    }
+    if (error) *error = out.error();
+    return false;
 }
 
 } // namespace hub

@@ -27,4 +27,10 @@ QImage newChartImage();
 // mode, data columns, end marker) from the intermediate file at path.
 ChartResult drawActivityChart(QImage& image, const QString& path, int couple, ChartMode mode);
 
+// Saves the image ("BMP" or "PNG") the way every output is written: whole or
+// not at all under its name, a full disk reported, never over source (the
+// recording being read). On failure *error gets the reason.
+bool saveChartImage(const QImage& image, const QString& path, const char* format,
+                    const RecordFile* source, QString* error = nullptr);
+
 } // namespace hub

@@ -62,13 +62,12 @@ ActivityResult buildActivityFile(RecordFile& recording, int couple, const Activi
                                  const QString& outPath, const AnalysisProgress& progress) {
     ActivityResult r;
     OutputFile out;
-    if (!out.create(outPath)) {
+    if (!out.create(outPath, &recording)) {
         r.error = out.error();
         return r;
     }
     if (!recording.rewind()) {
         r.error = QStringLiteral("cannot read the recording from its start");
-        out.close();
         return r;
     }
     SlotWriter w(out);

@@ -106,12 +106,36 @@ std::uint8_t cp1252(char32_t c) {
     return '?';
 }
 
+// Direction marks that right-to-left locales put in their formats; they show
+// nothing, so they are left out rather than written as '?'.
+bool directionMark(char32_t c) {
+    return c == 0x200E || c == 0x200F || c == 0x061C || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+bool fitsWindows1252(const QString& text) {
+    for (char32_t c : text.toUcs4())
+        if (c != U'?' && !directionMark(c) && cp1252(c) == '?') return false;
+    return true;
+}
+
+// The locale the time column is written with: the regional one, unless its
+// digits, names or AM/PM markers (Arabic-Indic or Devanagari digits, say) are
+// not in the code page; then the C locale's, in the same formats.
+QLocale exportLocale(const QLocale& regional) {
+    const QDate d(2026, 12, 30); // a two-digit day, a Wednesday in December
+    for (const QTime& t : {QTime(9, 8, 7), QTime(23, 45, 56)})
+        if (!fitsWindows1252(regional.toString(d, shortDateFormat()) + regional.toString(t, longTimeFormat())))
+            return QLocale::c();
+    return regional;
+}
+
 // The long time format compiled for the export's hot loop: hours, minutes,
 // seconds, AM/PM and literal text. It is used only when it gives exactly the
 // regional text for a spread of times; any other format goes the slow way.
 class FastTime {
 public:
-    FastTime() { usable_ = compile(longTimeFormat()) && agrees(); }
+    explicit FastTime(const QLocale& loc) : loc_(loc) { usable_ = compile(longTimeFormat()) && agrees(); }
     bool usable() const { return usable_; }
     void append(QByteArray& out, int h, int m, int sec) const {
         for (const Token& t : tokens_) {
@@ -141,7 +165,7 @@ private:
     // Qt's time format letters this compiler knows; anything else it does not
     // understand makes it give up (the slow path then stays exact).
     bool compile(const QString& fmt) {
-        const QLocale loc = QLocale::system();
+        const QLocale& loc = loc_;
         amUpper_ = toWindows1252(loc.amText().toUpper());
         pmUpper_ = toWindows1252(loc.pmText().toUpper());
         amLower_ = toWindows1252(loc.amText().toLower());
@@ -189,11 +213,12 @@ private:
             for (const auto& [m, sec] : {std::pair{0, 0}, {7, 9}, {30, 5}, {59, 59}, {10, 10}}) {
                 QByteArray mine;
                 append(mine, h, m, sec);
-                if (mine != toWindows1252(longTimeText(QTime(h, m, sec)))) return false;
+                if (mine != toWindows1252(loc_.toString(QTime(h, m, sec), longTimeFormat()))) return false;
             }
         return true;
     }
 
+    QLocale loc_;
     std::vector<Token> tokens_;
     bool usable_ = false;
     bool ampm_ = false;
@@ -206,9 +231,10 @@ private:
 // and going through one for every second would cost more than all the rest.
 class TimeTexts {
 public:
-    TimeTexts() {
+    explicit TimeTexts(const QLocale& regional = QLocale::system())
+        : loc_(exportLocale(regional)), fast_(loc_) {
         // A long time format that shows milliseconds needs a text per millisecond.
-        perMillisecond_ = longTimeText(QTime(0, 0, 0, 0)) != longTimeText(QTime(0, 0, 0, 123));
+        perMillisecond_ = timeText(QTime(0, 0, 0, 0)) != timeText(QTime(0, 0, 0, 123));
     }
     const QByteArray& text(double v) {
         if (!std::isfinite(v) || v < -693593.0 || v > 2958466.0) {
@@ -223,7 +249,7 @@ public:
         const qint64 day = static_cast<qint64>(whole);
         const long long key = perMillisecond_ ? ms : ms / 1000;
         if (valid_ && day == day_ && key == key_) return text_;
-        if (!valid_ || day != day_) dateText_ = toWindows1252(shortDateText(kEpoch.addDays(day)));
+        if (!valid_ || day != day_) dateText_ = toWindows1252(loc_.toString(kEpoch.addDays(day), shortDateFormat()));
         valid_ = true;
         day_ = day;
         key_ = key;
@@ -234,14 +260,17 @@ public:
             if (fast_.usable() && !perMillisecond_)
                 fast_.append(text_, t.hour(), t.minute(), t.second());
             else
-                text_ += toWindows1252(longTimeText(t));
+                text_ += toWindows1252(timeText(t));
         }
         text_.truncate(kExportTimeWidth);
         return text_;
     }
 
 private:
+    QString timeText(const QTime& t) const { return loc_.toString(t, longTimeFormat()); }
+
     static inline const QDate kEpoch{1899, 12, 30};
+    QLocale loc_;
     FastTime fast_;
     bool perMillisecond_ = false;
     bool valid_ = false;
@@ -293,12 +322,15 @@ void buildExportLine(const StateRecord& s, const QByteArray& timeText, std::uint
 QByteArray toWindows1252(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
-    for (char32_t c : text.toUcs4()) out.append(static_cast<char>(cp1252(c)));
+    for (char32_t c : text.toUcs4())
+        if (!directionMark(c)) out.append(static_cast<char>(cp1252(c)));
     return out;
 }
 
-QByteArray exportTimeText(double time) {
-    TimeTexts texts;
+QByteArray exportTimeText(double time) { return exportTimeText(time, QLocale::system()); }
+
+QByteArray exportTimeText(double time, const QLocale& regional) {
+    TimeTexts texts(regional);
     return texts.text(time);
 }
 
@@ -311,7 +343,7 @@ ExportResult exportRecording(const QString& datPath, const QString& outPath,
         return r;
     }
     OutputFile out;
-    if (!out.create(outPath)) {
+    if (!out.create(outPath, &in)) {
         r.status = ExportStatus::CannotCreateOutput;
         r.error = out.error();
         return r;

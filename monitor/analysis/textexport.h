@@ -4,6 +4,7 @@
 #include "monitor/staterecord.h"
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -22,11 +23,15 @@ const ExportLine& exportHeaderLine2();
 // The data line of one state record; timeText is at most 24 bytes already encoded.
 void buildExportLine(const StateRecord& s, const QByteArray& timeText, std::uint8_t* line);
 
-// Text as Windows-1252 bytes; characters the code page lacks become '?'.
+// Text as Windows-1252 bytes; characters the code page lacks become '?',
+// except direction marks, which are left out.
 QByteArray toWindows1252(const QString& text);
 // The time column: regional short date + long time (date alone at midnight),
-// encoded and cut to the 24 bytes the field holds.
+// encoded and cut to the 24 bytes the field holds. Where the locale's digits,
+// names or AM/PM markers are not in the code page, they come from the C locale
+// (Latin digits, "AM"/"PM") instead of turning into '?'.
 QByteArray exportTimeText(double time);
+QByteArray exportTimeText(double time, const QLocale& regional);
 
 inline QString exportPathFor(const QString& datPath) { return datPath + QStringLiteral("-Exp.txt"); }
 

@@ -103,37 +103,7 @@ bool ChangeList::load(const QString& path, int b, int l, QString* error) {
         return false;
     }
     rows_.reserve(static_cast<size_t>(f.size() / 21));
-
-    std::uint8_t type = 0;
-    double time = 0;
-    if (!f.readHeader(type, time) || type != kRecordStartEnd) {
-        end_ = ChangeListEnd::NoStartRecord;
-        return true;
-    }
-    StateRecord s{};
-    for (;;) {
-        if (!f.readHeader(type, time)) {
-            end_ = ChangeListEnd::EndOfFile;
-            break;
-        }
-        if (type == kRecordSettings) {
-            std::uint8_t kind = 0;
-            if (!f.readByte(kind) || !f.skip(settingsBlockSize(kind))) {
-                end_ = ChangeListEnd::EndOfFile;
-                break;
-            }
-        } else if (type == kRecordState) {
-            if (!f.readState(s)) {
-                end_ = ChangeListEnd::EndOfFile;
-                break;
-            }
-            const StateRecord kept = keepCoupleOf(b, s);
-            if (selectsRecord(l, b, kept)) rows_.push_back({time, changeMarks(kept)});
-        } else {
-            end_ = type == kRecordStartEnd ? ChangeListEnd::EndRecord : ChangeListEnd::UnknownType;
-            break;
-        }
-    }
+    end_ = forEachChange(f, b, l, [this](double time, std::uint16_t marks) { rows_.push_back({time, marks}); });
     rows_.shrink_to_fit();
     return true;
 }

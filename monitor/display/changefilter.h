@@ -4,6 +4,7 @@
 // the monitor: B (barrier "1".."8", couple "11".."14", beam row "100".."400")
 // and L ("0" barrier number or couple letter, "1".."14" LED, "1".."8" beam of
 // a beam row).
+#include "monitor/datafile.h"
 #include "monitor/staterecord.h"
 
 #include <QAbstractTableModel>
@@ -39,6 +40,30 @@ enum class ChangeListEnd {
     UnknownType,   // a record of another type
     NoStartRecord, // the file does not begin with a type-100 record
 };
+
+// Scans an open recording from where it stands (its start) and calls
+// row(time, marks) for every record selected for the element (L, B), in file
+// order, keeping nothing: a list of any length is printed in constant memory.
+template <class RowFn>
+ChangeListEnd forEachChange(RecordFile& f, int b, int l, RowFn&& row) {
+    std::uint8_t type = 0;
+    double time = 0;
+    if (!f.readHeader(type, time) || type != kRecordStartEnd) return ChangeListEnd::NoStartRecord;
+    StateRecord s{};
+    for (;;) {
+        if (!f.readHeader(type, time)) return ChangeListEnd::EndOfFile;
+        if (type == kRecordSettings) {
+            std::uint8_t kind = 0;
+            if (!f.readByte(kind) || !f.skip(settingsBlockSize(kind))) return ChangeListEnd::EndOfFile;
+        } else if (type == kRecordState) {
+            if (!f.readState(s)) return ChangeListEnd::EndOfFile;
+            const StateRecord kept = keepCoupleOf(b, s);
+            if (selectsRecord(l, b, kept)) row(time, changeMarks(kept));
+        } else {
+            return type == kRecordStartEnd ? ChangeListEnd::EndRecord : ChangeListEnd::UnknownType;
+        }
+    }
+}
 
 // The selected records of one recording for one element.
 class ChangeList {

@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 #include <cmath>
+#include <ctime>
 #include <gtest/gtest.h>
 
 using namespace hub;
@@ -63,6 +64,35 @@ TEST(TDateTime, MidnightShowsTheDateAlone) {
     // Milliseconds alone do not make it a time of day worth showing.
     EXPECT_EQ(dateTimeText(toTDateTime(QDate(2026, 6, 12), QTime(0, 0, 0, 400))), "12/06/2026");
     resetRegionalFormats();
+}
+
+// The change list makes its texts once per second; whatever the order of the
+// stamps (back and forth across seconds, days, stamps that are no dates), each
+// text must be the one dateTimeText gives for that stamp.
+TEST(TDateTime, TextsMadeOncePerSecondAreEachStampsOwnText) {
+    const double ms = 1.0 / 86400000.0;
+    const double day = toTDateTime(QDate(2026, 3, 29), QTime(0, 0));
+    const double stamps[] = {day + 2.5 / 24, day + 2.5 / 24 + 400 * ms, day + 2.5 / 24 + 999.6 * ms, std::nan(""),
+                             day + 2.5 / 24, day + 1 - 0.4 * ms, day + 1, day + 1 + 999 * ms, 1e300,
+                             day + 2.5 / 24 - 1, day - 700000.0, -1.25, day + 1 + 999 * ms};
+    for (const char* longTime : {"HH:mm:ss", "HH:mm:ss.zzz", "h:mm AP"}) {
+        setRegionalFormats(QStringLiteral("dd/MM/yyyy"), QString::fromLatin1(longTime));
+        DateTimeTexts texts;
+        for (double v : stamps) {
+            EXPECT_EQ(texts.text(v), dateTimeText(v)) << longTime << " " << v;
+            EXPECT_EQ(texts.utf8(v), dateTimeText(v).toUtf8()) << longTime << " " << v;
+        }
+    }
+    // 02:30 of the day the clocks skip it in Rome is what was stored there.
+    const QByteArray tz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Rome");
+    ::tzset();
+    setRegionalFormats(QStringLiteral("dd/MM/yyyy"), QStringLiteral("HH:mm:ss"));
+    EXPECT_EQ(dateTimeText(day + 2.5 / 24), "29/03/2026 02:30:00");
+    resetRegionalFormats();
+    if (tz.isNull()) qunsetenv("TZ");
+    else qputenv("TZ", tz);
+    ::tzset();
 }
 
 TEST(DataFile, WriterBytesAndStrictReader) {

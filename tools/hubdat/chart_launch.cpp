@@ -42,7 +42,7 @@ int launch(const QStringList& args) {
     return kFileError;
 }
 
-const Register reg{{"chart", kChartSynopsis, kChartHelp, launch, /*needsGui=*/false}};
+const Register reg{{"chart", kChartSynopsis, kChartHelp, launch}};
 
 } // namespace
 } // namespace hubdat

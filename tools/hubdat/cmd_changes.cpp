@@ -1,8 +1,11 @@
 // hubdat changes: the rows the change list window shows for one monitor element.
 #include "command.h"
+#include "common/tdatetime.h"
 #include "monitor/display/changefilter.h"
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace hubdat {
 namespace {
@@ -45,28 +48,50 @@ int runChanges(const QStringList& args) {
     int b = 0, l = 0;
     if (!parseClick(click, b, l)) return usageError("--click takes two integers, B,L");
 
-    hub::ChangeList list;
+    hub::RecordFile f;
     QString error;
-    if (!list.load(path, b, l, &error)) {
-        std::fprintf(stderr, "hubdat: %s\n", error.toLocal8Bit().constData());
+    if (!f.open(path, &error)) {
+        std::fprintf(stderr, "hubdat changes: Cannot open file %s: %s\n", path.toLocal8Bit().constData(),
+                     error.toLocal8Bit().constData());
         return kFileError;
     }
-    // The window's trailing empty row is not printed.
-    const int rows = static_cast<int>(list.rows().size());
-    QByteArray out;
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < hub::kChangeListColumns; ++c) {
-            if (c > 0) out += '\t';
-            out += list.cellText(r, c).toUtf8();
+    // Rows are printed as they are found, so memory does not grow with the
+    // list; the window's trailing empty row is not printed.
+    const QByteArray element = hub::elementText(b).toUtf8();
+    // The 14 mark cells, seven at a time.
+    QByteArray marks[2][128];
+    for (int half = 0; half < 2; ++half)
+        for (int m = 0; m < 128; ++m)
+            for (int i = 0; i < 7; ++i) {
+                marks[half][m] += '\t';
+                if (m & (1 << i)) marks[half][m] += hub::changeMarkText().toUtf8();
+            }
+    hub::DateTimeTexts times;
+    // One buffer for the whole run, written out whenever it is nearly full.
+    std::vector<char> out(1 << 17);
+    size_t used = 0;
+    bool writeFailed = false;
+    const auto put = [&](const QByteArray& b) {
+        std::memcpy(out.data() + used, b.constData(), static_cast<size_t>(b.size()));
+        used += static_cast<size_t>(b.size());
+    };
+    hub::forEachChange(f, b, l, [&](double time, std::uint16_t m) {
+        if (writeFailed) return;
+        const QByteArray& text = times.utf8(time);
+        // A row is the time text, the element and at most 14 marks of 5 bytes.
+        if (used + static_cast<size_t>(text.size()) + 128 > out.size()) {
+            writeFailed = std::fwrite(out.data(), 1, used, stdout) != used; // main reports it
+            used = 0;
         }
-        out += '\n';
-        if (out.size() > (1 << 16)) {
-            std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
-            out.clear();
-        }
-    }
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
-    return std::fflush(stdout) == 0 ? kOk : kFileError;
+        put(text);
+        out[used++] = '\t';
+        put(element);
+        put(marks[0][m & 0x7F]);
+        put(marks[1][(m >> 7) & 0x7F]);
+        out[used++] = '\n';
+    });
+    std::fwrite(out.data(), 1, used, stdout);
+    return kOk;
 }
 
 const Register reg{{

@@ -16,7 +16,7 @@ int usageError(const char* why) {
     return kUsage;
 }
 
-int runChart(const QStringList& args) {
+int run(const QStringList& args) {
     QString path, couple, day, hour, image;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -61,22 +61,24 @@ int runChart(const QStringList& args) {
     hub::RecordFile f;
     QString error;
     if (!f.open(path, &error)) {
-        std::fprintf(stderr, "hubdat: %s: %s\n", path.toLocal8Bit().constData(), error.toLocal8Bit().constData());
+        std::fprintf(stderr, "hubdat chart: %s: %s\n", path.toLocal8Bit().constData(), error.toLocal8Bit().constData());
         return kFileError;
     }
     const hub::ActivityRange range = mode == hub::ChartMode::Hour ? hub::hourRange(date, h) : hub::dayRange(date);
     const QString out = hub::activityPathFor(path, mode);
     const hub::ActivityResult r = hub::buildActivityFile(f, coupleNo, range, out);
     if (!r.ok) {
-        std::fprintf(stderr, "hubdat: %s: %s\n", out.toLocal8Bit().constData(), r.error.toLocal8Bit().constData());
+        std::fprintf(stderr, "hubdat chart: %s: %s\n", out.toLocal8Bit().constData(), r.error.toLocal8Bit().constData());
         return kFileError;
     }
     std::printf("%s: %lld records\n", out.toLocal8Bit().constData(), static_cast<long long>(r.records));
     if (format) {
         QImage img = hub::newChartImage();
         const hub::ChartResult drawn = hub::drawActivityChart(img, out, coupleNo, mode);
-        if (!drawn.ok || !img.save(image, format)) {
-            std::fprintf(stderr, "hubdat: cannot write %s\n", image.toLocal8Bit().constData());
+        QString why = drawn.error;
+        if (!drawn.ok || !hub::saveChartImage(img, image, format, &f, &why)) {
+            std::fprintf(stderr, "hubdat chart: cannot write %s: %s\n", image.toLocal8Bit().constData(),
+                         why.toLocal8Bit().constData());
             return kFileError;
         }
         std::printf("%s\n", image.toLocal8Bit().constData());
@@ -84,7 +86,8 @@ int runChart(const QStringList& args) {
     return kOk;
 }
 
-const Register reg{{"chart", kChartSynopsis, kChartHelp, runChart}};
-
 } // namespace
+
+int runChart(const QStringList& args) { return run(args); }
+
 } // namespace hubdat

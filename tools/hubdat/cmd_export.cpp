@@ -15,10 +15,18 @@ int runExport(const QStringList& args) {
     const QString in = args.front();
     const QString out = hub::exportPathFor(in);
     const hub::ExportResult r = hub::exportRecording(in, out);
-    if (!r.ok()) {
-        std::fprintf(stderr, "hubdat: %s\n", hub::exportMessage(r, in, out, false).toLocal8Bit().constData());
+    // A file too short for a start record is exported as one without a start
+    // record (the header lines) and, like it, is no error; the note says why.
+    const bool headerOnly = r.status == hub::ExportStatus::TooShort;
+    if (!r.ok() && !headerOnly) {
+        std::fprintf(stderr, "hubdat export: %s\n", hub::exportMessage(r, in, out, false).toLocal8Bit().constData());
         return kFileError;
     }
+    if (headerOnly)
+        std::fprintf(stderr, "hubdat export: %s\n", hub::exportMessage(r, in, out, false).toLocal8Bit().constData());
+    else if (r.status == hub::ExportStatus::NoStartRecord)
+        std::fprintf(stderr, "hubdat export: %s does not begin with a start record: only the header lines were exported.\n",
+                     in.toLocal8Bit().constData());
     std::printf("%s: %lld lines\n", out.toLocal8Bit().constData(), static_cast<long long>(r.lines));
     return kOk;
 }

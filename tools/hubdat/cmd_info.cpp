@@ -7,6 +7,7 @@
 #include "monitor/hubstate.h"
 #include "monitor/settings/settingsdecoders.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace hubdat {
@@ -19,9 +20,10 @@ const char kHelp[] =
     "      present, and where and why reading stopped if it stopped before the end.";
 
 std::string isoTime(double t) {
-    const QDateTime dt = hub::fromTDateTime(t);
-    if (!dt.isValid()) return "invalid (" + QString::number(t, 'g', 17).toStdString() + ")";
-    return dt.toString(Qt::ISODateWithMs).toStdString();
+    QDate d;
+    QTime tm;
+    if (!hub::splitTDateTime(t, d, tm)) return "invalid (" + QString::number(t, 'g', 17).toStdString() + ")";
+    return (d.toString(Qt::ISODate) + QLatin1Char('T') + tm.toString(Qt::ISODateWithMs)).toStdString();
 }
 
 int run(const QStringList& args) {
@@ -49,7 +51,6 @@ int run(const QStringList& args) {
         std::fprintf(stderr, "hubdat info: %s: %s\n", qPrintable(path), qPrintable(error));
         return kFileError;
     }
-    const qint64 size = reader.file().size();
 
     long long starts = 0, settings = 0, states = 0;
     double first = 0, last = 0;
@@ -90,6 +91,9 @@ int run(const QStringList& args) {
             last = r.time;
         }
     }
+    // Taken after the scan: a recording still being written has grown since it
+    // was opened, and what was read lies inside the size now.
+    const qint64 size = std::max(reader.file().currentSize(), reader.file().offset());
     const hub::StopReason why = reader.stopReason();
     const bool endRecord = why == hub::StopReason::EndRecord;
 
@@ -125,8 +129,9 @@ int run(const QStringList& args) {
             std::printf("stopped: at offset 0, no start record (type %d)\n", reader.stopType());
         break;
     case hub::StopReason::CutShort:
+        // The bytes the reader found; a writer may have added more since.
         std::printf("stopped: at offset %lld, record cut short (%lld of its bytes present)\n", at,
-                    static_cast<long long>(size - at));
+                    static_cast<long long>(reader.file().offset() - at));
         break;
     default: break; // read to the end of the file on a record boundary
     }

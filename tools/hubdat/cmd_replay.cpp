@@ -116,10 +116,10 @@ int run(const QStringList& args) {
                     static_cast<long long>(out->counter), qPrintable(hub.versHub),
                     hub::stopReasonText(out->reason), static_cast<long long>(out->stopOffset));
     }
-    return std::fflush(stdout) == 0 ? kOk : kFileError;
+    return kOk;
 }
 
-const Register reg({"replay", "replay FILE.dat [--json]", kHelp, run, /*needsGui=*/false});
+const Register reg({"replay", "replay FILE.dat [--json]", kHelp, run});
 
 } // namespace
 } // namespace hubdat

@@ -1,13 +1,10 @@
 // hubdat: recordings on the command line, through the same core code as the windows.
 #include "command.h"
+#include "output.h"
 
 #include <QCoreApplication>
-#if HUBDAT_GUI
-#include <QGuiApplication>
-#endif
 #include <cstdio>
 #include <map>
-#include <memory>
 
 namespace hubdat {
 namespace {
@@ -21,7 +18,12 @@ void usage(FILE* out) {
                       "Reads hub recordings (.dat) with the monitor's own code.\n\n"
                       "Commands:\n");
     for (const auto& [name, c] : registry()) std::fprintf(out, "  hubdat %s\n      %s\n\n", c.synopsis, c.help);
-    std::fprintf(out, "Exit status: 0 success, 1 the file cannot be used, 2 usage error.\n");
+    std::fprintf(out,
+                 "A file that is empty or does not begin with a start record is read as the\n"
+                 "windows read it (no rows, no days, the export's header lines only): exit 0.\n"
+                 "Only regular files are read.\n\n"
+                 "Exit status: 0 success, 1 a file cannot be read or written (standard\n"
+                 "output included; the reason is on standard error), 2 usage error.\n");
 }
 } // namespace
 
@@ -31,25 +33,15 @@ Register::Register(Command c) { registry().emplace(c.name, std::move(c)); }
 
 int main(int argc, char** argv) {
     using namespace hubdat;
-    std::unique_ptr<QCoreApplication> app;
-#if HUBDAT_GUI
-    // Charts draw text, so a GUI application (offscreen) is needed; nothing is
-    // shown. Commands that draw nothing get a plain core application.
-    const auto named = argc > 1 ? registry().find(argv[1]) : registry().end();
-    if (named == registry().end() || named->second.needsGui) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
-#endif
-    if (!app) app = std::make_unique<QCoreApplication>(argc, argv);
-    QStringList args = app->arguments().mid(1);
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
         usage(stderr);
         return kUsage;
     }
     if (args.front() == QLatin1String("--help") || args.front() == QLatin1String("-h")) {
         usage(stdout);
-        return kOk;
+        return finishStdout("hubdat", kOk);
     }
     const std::string name = args.takeFirst().toStdString();
     auto it = registry().find(name);
@@ -58,5 +50,5 @@ int main(int argc, char** argv) {
         usage(stderr);
         return kUsage;
     }
-    return it->second.run(args);
+    return finishStdout(("hubdat " + name).c_str(), it->second.run(args));
 }
