@@ -1,6 +1,8 @@
 #pragma once
 // Unit Comms: the serial port component of both programs, TComPort, and its
-// event thread TComThread, over POSIX termios.
+// event thread TComThread, over POSIX termios. comms.cpp holds the port I/O,
+// portlist.cpp the port list and the port descriptions, comthread.cpp the
+// event thread.
 //
 // Reads never block (they return what is waiting), writes are bounded by
 // 1000 ms a byte + 1500 ms, and every failure raises one of the exceptions
@@ -149,6 +151,8 @@ public:
     QString PortName;
 
     // Events, each raised only if assigned, always on the main thread.
+    // hubmonitor and hubtest assign none (they poll from timers), so their
+    // event thread only sleeps until Close; only this unit's tests assign them.
     std::function<void(TComPort* sender, int inQue)> OnRxChar;
     std::function<void(TComPort*)> OnTxEmpty, OnBreak, OnRing, OnCTS, OnDSR, OnRLSD, OnError,
         OnRxFlag, OnOpen, OnClose;
