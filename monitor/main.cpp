@@ -92,6 +92,8 @@ const char kUsage[] =
     "With --port the acquisition outlives its device: when the device vanishes (or is\n"
     "missing at the start) the recording stays open, the window shows NO DATA and the\n"
     "same device is reopened every 2 s; messages go to stderr.\n"
+    "For a USB adapter give its stable name, /dev/serial/by-id/usb-...: unlike\n"
+    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n"
     "SIGINT and SIGTERM end a running acquisition cleanly (end record written) and quit.\n";
 
 } // namespace

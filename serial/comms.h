@@ -184,11 +184,18 @@ public:
     static bool EnumPortInfos(QList<PortInfo>& list);
     // What a person needs to tell the ports apart: a USB adapter's product,
     // maker and serial number; the driver of other hardware; a simulated hub.
-    // Empty when nothing is known. The second form reads the given tty class
-    // folder and simulated-hub folder instead of the machine's.
+    // A port that has a stable name (stableLink) gets it on a line of its own.
+    // Empty when nothing is known. The second form reads the given tty class,
+    // simulated-hub and by-id folders instead of the machine's.
     static QString portDescription(const QString& portName);
     static QString portDescription(const QString& portName, const QString& sysClassTty,
-                                   const QString& simDir);
+                                   const QString& simDir, const QString& byIdDir);
+    // The link in byIdDir (/dev/serial/by-id) that points at the port's
+    // device, empty if none. Unlike ttyUSB0, the link keeps its name when the
+    // adapter comes back under another tty, so it is the name to give
+    // hubmonitor --port for unattended reopening.
+    static QString stableLink(const QString& portName);
+    static QString stableLink(const QString& portName, const QString& byIdDir);
 
     int handle() const { return fd_; }
 
@@ -207,6 +214,8 @@ public:
     static QString sysClassTtyDir();
     // The folder where running simulated hubs publish their links.
     static QString simulatedHubDir();
+    // Where udev keeps the serial devices' stable links.
+    static QString serialByIdDir();
     // Device path for a port name: a name without "/" lives in /dev.
     static QString devicePath(const QString& portName);
 

@@ -19,6 +19,11 @@ QString TComPort::sysClassTtyDir() {
     return over.isEmpty() ? QStringLiteral("/sys/class/tty") : over;
 }
 
+QString TComPort::serialByIdDir() {
+    const QString over = qEnvironmentVariable("HUB_SERIAL_BY_ID");
+    return over.isEmpty() ? QStringLiteral("/dev/serial/by-id") : over;
+}
+
 QString TComPort::simulatedHubDir() {
     QString dir = qEnvironmentVariable("HUBSIM_DIR");
     if (!dir.isEmpty()) return dir;
@@ -143,11 +148,11 @@ QString hardwareDescription(const QString& ttyDir) {
 } // namespace
 
 QString TComPort::portDescription(const QString& portName) {
-    return portDescription(portName, sysClassTtyDir(), simulatedHubDir());
+    return portDescription(portName, sysClassTtyDir(), simulatedHubDir(), serialByIdDir());
 }
 
 QString TComPort::portDescription(const QString& portName, const QString& sysClassTty,
-                                  const QString& simDir) {
+                                  const QString& simDir, const QString& byIdDir) {
     if (portName.trimmed().isEmpty()) return {};
     const QString path = QDir::cleanPath(devicePath(portName));
     const QFileInfo fi(path);
@@ -160,7 +165,35 @@ QString TComPort::portDescription(const QString& portName, const QString& sysCla
     const QString real = fi.canonicalFilePath();
     const QString name = QFileInfo(real.isEmpty() ? path : real).fileName();
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return {};
-    return hardwareDescription(QDir(sysClassTty).filePath(name));
+    QString text = hardwareDescription(QDir(sysClassTty).filePath(name));
+    const QString link = stableLink(portName, byIdDir);
+    if (!link.isEmpty() && link != path) text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + link;
+    return text;
+}
+
+namespace {
+
+// Where a path ends up: the file itself where it exists, else the path made
+// plain (a port listed by name need not exist under that name right now).
+QString landing(const QString& path) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    return real.isEmpty() ? QDir::cleanPath(path) : real;
+}
+
+} // namespace
+
+QString TComPort::stableLink(const QString& portName) { return stableLink(portName, serialByIdDir()); }
+
+QString TComPort::stableLink(const QString& portName, const QString& byIdDir) {
+    if (portName.trimmed().isEmpty() || byIdDir.isEmpty()) return {};
+    const QString device = landing(devicePath(portName));
+    const QDir dir(byIdDir);
+    for (const QFileInfo& fi : dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (!fi.isSymLink()) continue;
+        const QString target = fi.symLinkTarget();
+        if (!target.isEmpty() && landing(target) == device) return QDir::cleanPath(fi.absoluteFilePath());
+    }
+    return {};
 }
 
 bool TComPort::EnumPortInfos(QList<PortInfo>& list) {
