@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstring>
 
@@ -109,6 +110,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The title the desktop shows for the application; the window has its own.
     QApplication::setApplicationName(QLatin1String(hub::kApplicationTitle));
+    // Before the first window: the toolkit's dialogs speak the window's language.
+    QTranslator toolkitTexts;
+    if (hub::loadToolkitTranslation(toolkitTexts, hub::interfaceLanguage(QLocale::system())))
+        QApplication::installTranslator(&toolkitTexts);
 
     TAnalisiBarre w;
     w.Language->setText(hub::interfaceLanguage(QLocale::system()));
