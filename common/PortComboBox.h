@@ -2,7 +2,8 @@
 // PortComboBox: the serial port list of the port dialogs. It asks for the
 // ports again each time its drop-down opens (an adapter plugged in while the
 // dialog is up shows at once) and gives every entry the device's description
-// as its tool tip; the box's own tool tip is the one of the port it shows.
+// (with its /dev/serial/by-id name, if any) as its tool tip; the box's own
+// tool tip is the one of the port it shows.
 #include "serial/comms.h"
 
 #include <QComboBox>

@@ -1,8 +1,10 @@
 // hubtest: the bench tool that drives one hub's outputs and inputs.
 #include "hubtest/Test.h"
 #include "common/hubport.h"
+#include "monitor/language.h"
 
 #include <QApplication>
+#include <QTranslator>
 #include <cstdio>
 #include <cstring>
 
@@ -20,6 +22,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    // The toolkit's own texts (message boxes, port errors) in Italian where
+    // hubmonitor speaks Italian.
+    QTranslator toolkitTexts;
+    if (hub::loadToolkitTranslation(toolkitTexts, hub::interfaceLanguage(QLocale::system())))
+        QApplication::installTranslator(&toolkitTexts);
     hub::ComHubPort port;
     hub::TFTest w(port, hub::SystemClock::instance());
     w.show();

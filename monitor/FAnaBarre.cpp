@@ -23,6 +23,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -148,7 +149,9 @@ void TAnalisiBarre::buildControls() {
                          QStringLiteral("Zoom 2"), QStringLiteral("Zoom 3"),
                          QStringLiteral("Zoom 4"), QStringLiteral("Zoom 5")});
     ComboZoom->setMaxVisibleItems(6);
-    ComboZoom->setGeometry(2, 0, 69, 21);
+    // 69 wide in the design; wider where this style's arrow and margins would
+    // cut "Compact" short (the counters start at 80).
+    ComboZoom->setGeometry(2, 0, std::clamp(ComboZoom->sizeHint().width(), 69, 77), 21);
     SBClear = button(PanelTit, "SBClear", QStringLiteral("Reset Leds"), 1, 22, 68, 20);
     SBClear->setFocusPolicy(Qt::NoFocus);
     LVersHUB = label(PanelTit, "LVersHUB", QStringLiteral("HUB"), 1, 43);
@@ -161,12 +164,14 @@ void TAnalisiBarre::buildControls() {
         LVersHUB->adjustSize();
         setTextColour(LVersHUB, QColor(0x80, 0x00, 0x00));
     }
-    LbStart = label(PanelTit, "LbStart", QStringLiteral("Start"), 80, 3);
-    LStart = label(PanelTit, "LStart", QStringLiteral("//"), 128, 3);
-    LbCounter = label(PanelTit, "LbCounter", QStringLiteral("Counter"), 80, 21);
-    LCounter = label(PanelTit, "LCounter", QStringLiteral("0"), 128, 21);
-    LbBuffer = label(PanelTit, "LbBuffer", QStringLiteral("Buffer"), 80, 39);
-    LBuffer = label(PanelTit, "LBuffer", QStringLiteral("0"), 128, 39);
+    // The counters end above the hub's name at 43, which a TC hub's name and
+    // " (TEST)" make run far to the right.
+    LbStart = label(PanelTit, "LbStart", QStringLiteral("Start"), 80, 2);
+    LStart = label(PanelTit, "LStart", QStringLiteral("//"), 128, 2);
+    LbCounter = label(PanelTit, "LbCounter", QStringLiteral("Counter"), 80, 15);
+    LCounter = label(PanelTit, "LCounter", QStringLiteral("0"), 128, 15);
+    LbBuffer = label(PanelTit, "LbBuffer", QStringLiteral("Buffer"), 80, 28);
+    LBuffer = label(PanelTit, "LBuffer", QStringLiteral("0"), 128, 28);
     for (QLabel* l : {LStart, LCounter, LBuffer}) {
         l->setMinimumWidth(140);
         setTextColour(l, QColor(0x00, 0x00, 0x80));
@@ -181,6 +186,9 @@ void TAnalisiBarre::buildControls() {
         LNoData->setFont(nf);
         LNoData->adjustSize();
         setTextColour(LNoData, QColor(0xFF, 0x00, 0x00));
+        // At the panel's right end, under the help button: the hub's name
+        // keeps the room to its left.
+        LNoData->move(PanelTit->width() - 3 - LNoData->width(), 44);
     }
     LNoData->hide();
     BSetup = button(PanelTit, "BSetup", QStringLiteral("Setup"), 280, 0, 60, 22);
@@ -306,8 +314,9 @@ void TAnalisiBarre::fitPanelFlag() {
 }
 
 int TAnalisiBarre::titlePanelHeight() const {
-    // 52 px are the caption bar and frame that the design's window sizes include.
-    return PanelTit->y() + PanelTit->height() + 52;
+    // The design added 52 px for the caption bar and frame; a Qt window's size
+    // is its client area, which ends with the title panel.
+    return PanelTit->y() + PanelTit->height();
 }
 
 void TAnalisiBarre::FormShow() {
@@ -322,6 +331,9 @@ void TAnalisiBarre::FormShow() {
         setWindowTitle(QStringLiteral("LOADING ........."));
     }
     showState();
+    // Focus marks are drawn only once the keyboard has moved the focus; the
+    // start-up focus on "Exit" is meant to be seen (Enter closes the window).
+    setAttribute(Qt::WA_KeyboardFocusChange);
     SBEXIT->setFocus();
 }
 

@@ -9,7 +9,9 @@
 TStop::TStop(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                    Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(QString());
+    // No caption text: an empty title would make the platform show the
+    // application's name instead, a blank shows nothing.
+    setWindowTitle(QStringLiteral(" "));
     setFixedSize(433, 198);
     setModal(true);
 

@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstring>
 
@@ -92,6 +93,8 @@ const char kUsage[] =
     "With --port the acquisition outlives its device: when the device vanishes (or is\n"
     "missing at the start) the recording stays open, the window shows NO DATA and the\n"
     "same device is reopened every 2 s; messages go to stderr.\n"
+    "For a USB adapter give its stable name, /dev/serial/by-id/usb-...: unlike\n"
+    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n"
     "SIGINT and SIGTERM end a running acquisition cleanly (end record written) and quit.\n";
 
 } // namespace
@@ -107,6 +110,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The title the desktop shows for the application; the window has its own.
     QApplication::setApplicationName(QLatin1String(hub::kApplicationTitle));
+    // Before the first window: the toolkit's dialogs speak the window's language.
+    QTranslator toolkitTexts;
+    if (hub::loadToolkitTranslation(toolkitTexts, hub::interfaceLanguage(QLocale::system())))
+        QApplication::installTranslator(&toolkitTexts);
 
     hub::ComHubPort port;
     hub::TAnalisiBarre w(port, hub::SystemClock::instance());

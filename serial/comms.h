@@ -1,6 +1,8 @@
 #pragma once
 // Unit Comms: the serial port component of both programs, TComPort, and its
-// event thread TComThread, over POSIX termios.
+// event thread TComThread, over POSIX termios. comms.cpp holds the port I/O,
+// portlist.cpp the port list and the port descriptions, comthread.cpp the
+// event thread.
 //
 // Reads never block (they return what is waiting), writes are bounded by
 // 1000 ms a byte + 1500 ms, and every failure raises one of the exceptions
@@ -149,6 +151,8 @@ public:
     QString PortName;
 
     // Events, each raised only if assigned, always on the main thread.
+    // hubmonitor and hubtest assign none (they poll from timers), so their
+    // event thread only sleeps until Close; only this unit's tests assign them.
     std::function<void(TComPort* sender, int inQue)> OnRxChar;
     std::function<void(TComPort*)> OnTxEmpty, OnBreak, OnRing, OnCTS, OnDSR, OnRLSD, OnError,
         OnRxFlag, OnOpen, OnClose;
@@ -180,11 +184,18 @@ public:
     static bool EnumPortInfos(QList<PortInfo>& list);
     // What a person needs to tell the ports apart: a USB adapter's product,
     // maker and serial number; the driver of other hardware; a simulated hub.
-    // Empty when nothing is known. The second form reads the given tty class
-    // folder and simulated-hub folder instead of the machine's.
+    // A port that has a stable name (stableLink) gets it on a line of its own.
+    // Empty when nothing is known. The second form reads the given tty class,
+    // simulated-hub and by-id folders instead of the machine's.
     static QString portDescription(const QString& portName);
     static QString portDescription(const QString& portName, const QString& sysClassTty,
-                                   const QString& simDir);
+                                   const QString& simDir, const QString& byIdDir);
+    // The link in byIdDir (/dev/serial/by-id) that points at the port's
+    // device, empty if none. Unlike ttyUSB0, the link keeps its name when the
+    // adapter comes back under another tty, so it is the name to give
+    // hubmonitor --port for unattended reopening.
+    static QString stableLink(const QString& portName);
+    static QString stableLink(const QString& portName, const QString& byIdDir);
 
     int handle() const { return fd_; }
 
@@ -203,6 +214,8 @@ public:
     static QString sysClassTtyDir();
     // The folder where running simulated hubs publish their links.
     static QString simulatedHubDir();
+    // Where udev keeps the serial devices' stable links.
+    static QString serialByIdDir();
     // Device path for a port name: a name without "/" lives in /dev.
     static QString devicePath(const QString& portName);
 

@@ -516,3 +516,58 @@ TEST(EndToEnd, TheSimulatedHubReplaysARecordingsStates) {
     // The first state is already due when the stream starts.
     EXPECT_EQ(readBack(dir.filePath("rec.dat")).states, script);
 }
+
+// The adapter comes back under another tty (ttyUSB0 as ttyUSB1): udev removes
+// its /dev/serial/by-id link at the unplugging and makes it again, pointing at
+// the new tty. hubmonitor given the link goes on recording from the new one.
+TEST(EndToEnd, HubmonitorUnattendedFollowsAStableLinkToTheAdaptersNewTty) {
+    QTemporaryDir dir, dirA, dirB;
+    Sim first(dirA, {"--vanish-after", "25", "--event-every", "2"});
+    Sim second(dirB, {"--event-every", "2", "--seed", "7"});
+    ASSERT_FALSE(first.link.isEmpty());
+    ASSERT_FALSE(second.link.isEmpty());
+    const QString ptyA = QFileInfo(first.link).symLinkTarget(), ptyB = QFileInfo(second.link).symLinkTarget();
+    ASSERT_NE(ptyA, ptyB);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("serial/by-id"));
+    const QString stable = dir.filePath("serial/by-id/usb-Zembra_Hub_A1-if00-port0");
+    auto pointAt = [&](const QString& pty) { // as udev does: a new link renamed into place
+        const QByteArray tmp = QFile::encodeName(stable + ".tmp");
+        return ::symlink(QFile::encodeName(pty).constData(), tmp.constData()) == 0 &&
+               ::rename(tmp.constData(), QFile::encodeName(stable).constData()) == 0;
+    };
+    ASSERT_TRUE(pointAt(ptyA));
+
+    QProcess mon;
+    mon.setWorkingDirectory(dir.path());
+    startMonitor(mon, {"--port", stable, "--record", "guard"});
+    ASSERT_TRUE(mon.waitForStarted(5000));
+    QByteArray err;
+    auto waitFor = [&](const char* text, int ms) {
+        for (int i = 0; i < ms / 100 && !err.contains(text); ++i) {
+            mon.waitForReadyRead(100);
+            err += mon.readAllStandardError();
+        }
+        return err.contains(text);
+    };
+    ASSERT_TRUE(waitFor("reopening", 20000)) << err.toStdString();
+    ASSERT_TRUE(QFile::remove(stable)); // unplugged
+    ASSERT_TRUE(waitFor("Unable to open com port: 2", 5000)) << err.toStdString();
+    ASSERT_TRUE(pointAt(ptyB)); // plugged in again, under another tty
+    ASSERT_TRUE(waitFor("reopened", 6000)) << err.toStdString();
+    std::this_thread::sleep_for(2500ms);
+    ::kill(static_cast<pid_t>(mon.processId()), SIGTERM);
+    ASSERT_TRUE(mon.waitForFinished(6000));
+    EXPECT_EQ(mon.exitCode(), 0);
+
+    // One file, named after the link, with a settings record from each hub
+    // and states streamed by the second one.
+    const QString file = dir.filePath("guard__PORT-usb-Zembra_Hub_A1-if00-port0.dat");
+    const FileRecords f = readBack(file);
+    EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
+    EXPECT_EQ(f.settings.size(), 2u);
+    EXPECT_EQ(first.lines('S').size(), 1u);
+    EXPECT_EQ(second.lines('S').size(), 1u);
+    EXPECT_GT(second.lines('R').size(), 20u);
+    hub::MonitorModel m;
+    expectReplaysWhole(file, f.states.size(), m);
+}

@@ -98,6 +98,33 @@ TEST(PortDescription, FromTheDeviceTree) {
          },
          "@/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
          QStringLiteral("FT232R USB UART \u2014 FTDI, serial A50285BI")},
+        {"a USB adapter's stable link, as udev makes it, on a line of its own",
+         [](FakeSys& s) {
+             ftdi(s, "FT232R USB UART\n", "FTDI\n", "A50285BI\n");
+             s.file("dev/ttyUSB0", "");
+             s.link("dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "../../ttyUSB0");
+         },
+         "@/dev/ttyUSB0",
+         QStringLiteral("FT232R USB UART \u2014 FTDI, serial A50285BI\n@/dev/serial/by-id/"
+                        "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0")},
+        {"the stable link of a listed name that is not there at this moment",
+         [](FakeSys& s) {
+             s.driver("devices/platform/serial8250", "platform", "serial8250");
+             s.tty("ttyUSB7", "devices/platform/serial8250");
+             s.link("dev/serial/by-id/usb-other-if00-port0", "/dev/ttyUSB6");
+             s.link("dev/serial/by-id/usb-this-if00-port0", "/dev/ttyUSB7");
+         },
+         "/dev/ttyUSB7", QStringLiteral("serial8250\n@/dev/serial/by-id/usb-this-if00-port0")},
+        {"links to other ttys, dangling links and plain files are no stable name",
+         [](FakeSys& s) {
+             ftdi(s, "FT232R USB UART\n", nullptr, nullptr);
+             s.file("dev/ttyUSB0", "");
+             s.file("dev/ttyUSB1", "");
+             s.link("dev/serial/by-id/usb-a-if00-port0", "../../ttyUSB1");
+             s.link("dev/serial/by-id/usb-b-if00-port0", "../../gone");
+             s.file("dev/serial/by-id/usb-c-if00-port0", "");
+         },
+         "@/dev/ttyUSB0", QStringLiteral("FT232R USB UART")},
         {"simulated hub's link",
          [](FakeSys& s) { s.link("sims/hub-1", "/dev/pts/7"); }, "@/sims/hub-1",
          QStringLiteral("Simulated hub (hubsim) on /dev/pts/7")},
@@ -113,7 +140,9 @@ TEST(PortDescription, FromTheDeviceTree) {
         c.build(s);
         QString port = QString::fromUtf8(c.port);
         if (port.startsWith(QLatin1Char('@'))) port = s.root.path() + port.mid(1);
-        EXPECT_EQ(TComPort::portDescription(port, s.classTty(), s.path("sims")).toStdString(), c.want.toStdString());
+        const QString want = QString(c.want).replace(QLatin1Char('@'), s.root.path());
+        EXPECT_EQ(TComPort::portDescription(port, s.classTty(), s.path("sims"), s.path("dev/serial/by-id")).toStdString(),
+                  want.toStdString());
     }
 }
 
@@ -126,8 +155,10 @@ TEST(PortDescription, EnumPortInfosDescribesEveryListedPort) {
     s.file("class/tty/ttyS1/type", "4\n");
     s.dir("class/tty/tty1"); // not listed: no hardware
     s.link("sims/bench", "/dev/null");
+    s.link("by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "/dev/ttyUSB0");
     qputenv("HUB_SYS_CLASS_TTY", s.classTty().toLocal8Bit());
     qputenv("HUBSIM_DIR", s.path("sims").toLocal8Bit());
+    qputenv("HUB_SERIAL_BY_ID", s.path("by-id").toLocal8Bit());
 
     QStringList names;
     ASSERT_TRUE(TComPort::EnumPorts(names));
@@ -135,7 +166,9 @@ TEST(PortDescription, EnumPortInfosDescribesEveryListedPort) {
     ASSERT_TRUE(TComPort::EnumPortInfos(infos));
     ASSERT_EQ(infos.size(), names.size() + 1);
     EXPECT_EQ(infos[0].name, "kept");
-    const QString want[] = {QStringLiteral("serial8250"), QStringLiteral("FT232R USB UART \u2014 FTDI, serial A50285BI"),
+    const QString want[] = {QStringLiteral("serial8250"),
+                            QStringLiteral("FT232R USB UART \u2014 FTDI, serial A50285BI\n") +
+                                s.path("by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"),
                             QStringLiteral("Simulated hub (hubsim) on /dev/null")};
     ASSERT_EQ(names.size(), 3);
     for (int i = 0; i < names.size(); ++i) {
@@ -151,4 +184,5 @@ TEST(PortDescription, EnumPortInfosDescribesEveryListedPort) {
     EXPECT_TRUE(none.isEmpty());
     qunsetenv("HUB_SYS_CLASS_TTY");
     qunsetenv("HUBSIM_DIR");
+    qunsetenv("HUB_SERIAL_BY_ID");
 }

@@ -438,3 +438,44 @@ TEST(TComPort, DevicePathOfAPortName) {
     EXPECT_EQ(TComPort::devicePath("ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(TComPort::devicePath("/run/user/1000/hubsim/hub-7"), "/run/user/1000/hubsim/hub-7");
 }
+
+// A stable name (/dev/serial/by-id/...) is a link with '/' in it: it is taken
+// as given, the lock holds for the device whichever name opens it, and a
+// reopening follows the link to wherever it points now.
+TEST(TComPort, ALinkOpensLocksAndReopensWhereItNowPoints) {
+    QTemporaryDir dir;
+    Pty before, after;
+    const QString link = dir.filePath("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    ASSERT_EQ(::symlink(QFile::encodeName(before.slave).constData(), QFile::encodeName(link).constData()), 0);
+
+    TComPort p, other;
+    p.setHubLine();
+    p.PortName = link;
+    p.Open();
+    other.PortName = before.slave;
+    EXPECT_EQ(openError(other), "Unable to open com port: 16");
+    other.PortName = link;
+    EXPECT_EQ(openError(other), "Unable to open com port: 16");
+    before.put("A");
+    settle();
+    QByteArray got;
+    EXPECT_EQ(p.ReadStr(got, 8), 1);
+    EXPECT_EQ(got, "A");
+    p.Close();
+
+    // The adapter comes back under another tty and udev moves the link.
+    const QString moved = link + ".new";
+    ASSERT_EQ(::symlink(QFile::encodeName(after.slave).constData(), QFile::encodeName(moved).constData()), 0);
+    ASSERT_EQ(::rename(QFile::encodeName(moved).constData(), QFile::encodeName(link).constData()), 0);
+    p.Open();
+    EXPECT_EQ(p.WriteStr(QByteArray("\x84", 1)), 1);
+    settle();
+    EXPECT_EQ(after.take(), QByteArray("\x84", 1));
+    EXPECT_EQ(before.take(), QByteArray());
+    other.PortName = after.slave;
+    EXPECT_EQ(openError(other), "Unable to open com port: 16");
+    other.PortName = before.slave;
+    EXPECT_EQ(openError(other), "opened"); // the old device is free again
+    other.Close();
+    p.Close();
+}
