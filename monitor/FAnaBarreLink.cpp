@@ -9,6 +9,7 @@
 #include "monitor/datafile.h"
 #include "monitor/display/Barra.h"
 #include "monitor/hublink.h"
+#include "monitor/unattended.h"
 #include "monitor/version.h"
 #include "serial/comms.h"
 
@@ -36,9 +37,21 @@ void setPanelColour(QWidget* w, std::uint32_t rgb) {
     w->setPalette(pal);
 }
 
-// Unattended, a device error goes to stderr and the device is tried again.
+// An open error that cannot mend by itself (see deviceErrorCanHeal) is tried
+// at a slower pace rather than given up: a guard post keeps watching for the
+// day someone mends the path.
+int reopenPace(const QString& error, const QString& port) {
+    return hub::deviceErrorCanHeal(hub::deviceErrorCode(error), port) ? hub::HubLink::kReopenMs
+                                                                      : hub::kSlowReopenMs;
+}
+
+// Unattended, a device error goes to stderr (with the system's text for its
+// code) and the device is tried again.
 void sayReopening(const QString& error, const QString& port) {
-    std::fprintf(stderr, "hubmonitor: %s; reopening %s every 2 s\n", qPrintable(error), qPrintable(port));
+    const int ms = reopenPace(error, port);
+    std::fprintf(stderr, "hubmonitor: %s; %s %s every %d s\n", qPrintable(hub::withSystemText(error)),
+                 ms == hub::HubLink::kReopenMs ? "reopening" : "it cannot become a serial line by itself: trying",
+                 qPrintable(port), ms / 1000);
 }
 
 // The counters change with every record: measuring the label each time costs
@@ -84,12 +97,21 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     }
     QElapsedTimer sincePaint;
+    // The acquisition goes on; the recording pauses and each later record
+    // tries again (the file keeps whole records only).
     void recordingFailed(const QString& error) override {
-        if (w->reopenOnDeviceLoss) // unattended: a message box would wait for nobody
-            std::fprintf(stderr, "hubmonitor: Recording: %s\n", qPrintable(error));
-        else
+        if (w->reopenOnDeviceLoss) { // unattended: a message box would wait for nobody
+            std::fprintf(stderr, "hubmonitor: Recording paused: %s; trying again at every record\n",
+                         qPrintable(error));
+        } else if (!recordingErrorShown) { // a box once an acquisition, however often it flaps
+            recordingErrorShown = true;
             hub::showError(w, QStringLiteral("Recording: ") + error);
+        }
     }
+    void recordingResumed(const QString& path) override {
+        if (w->reopenOnDeviceLoss) std::fprintf(stderr, "hubmonitor: Recording to %s again\n", qPrintable(path));
+    }
+    bool recordingErrorShown = false;
 
     TAnalisiBarre* w;
     hub::TComPort comm;
@@ -212,6 +234,7 @@ void TAnalisiBarre::SBRiceviClick() {
 
     a.comm.PortName = hub.lastPort;
     bool missing = false;
+    QString openError;
     try {
         a.comm.Open();
     } catch (const std::exception& e) {
@@ -222,9 +245,11 @@ void TAnalisiBarre::SBRiceviClick() {
         // Unattended: the adapter may not be there yet (a guard post booting).
         sayReopening(QString::fromLocal8Bit(e.what()), hub.lastPort);
         missing = true;
+        openError = QString::fromLocal8Bit(e.what());
     }
     connected = true;
     a.deviceErrorShown = false;
+    a.recordingErrorShown = false;
 
     SBRicevi->hide();
     LRicCorso->show();
@@ -238,20 +263,27 @@ void TAnalisiBarre::SBRiceviClick() {
     hub::DataFileWriter* recording = nullptr;
     if (recordingFlag) {
         QString error;
-        if (!a.writer.create(recordingFileName, &error)) {
+        if (a.writer.create(recordingFileName, &error)) {
+            NomeArch->setText(recordingFileName);
+            NomeArch->adjustSize();
+            TextNomeArch->show();
+            SBClear->hide(); // no LED reset while recording
+            recording = &a.writer;
+        } else if (reopenOnDeviceLoss) {
+            // Unattended, the live display is what guards: it runs on without
+            // the recording rather than not at all.
+            std::fprintf(stderr, "hubmonitor: cannot record: %s; acquiring without recording\n",
+                         qPrintable(error));
+        } else {
             // The port stays open and the window acquiring, with no timer:
             // the user stops it as usual.
             hub::showError(this, error);
             return;
         }
-        NomeArch->setText(recordingFileName);
-        NomeArch->adjustSize();
-        TextNomeArch->show();
-        SBClear->hide(); // no LED reset while recording
-        recording = &a.writer;
     }
     if (missing) {
         a.link.beginWithoutDevice(recording);
+        a.link.setReopenInterval(reopenPace(openError, hub.lastPort));
         syncLink();
         return;
     }
@@ -291,7 +323,13 @@ void TAnalisiBarre::FermaRic(bool confirm) {
     SBRicevi->show();
     SBClear->hide();
     AzzeraVideo(false);
-    if (!error.isEmpty() && !a.deviceErrorShown) hub::showError(this, error);
+    // Unattended (SIGTERM at a guard post) nobody would close a box: stderr.
+    if (!error.isEmpty() && !a.deviceErrorShown) {
+        if (reopenOnDeviceLoss)
+            std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(hub::withSystemText(error)));
+        else
+            hub::showError(this, error);
+    }
     a.deviceErrorShown = false;
 }
 
@@ -308,11 +346,15 @@ void TAnalisiBarre::TimerReopenTimer() {
     TimerReopen->stop();
     LinkArea& a = linkArea();
     runLink([&a] {
-        if (a.link.TimerReopenTimer([&a] { a.comm.Open(); }))
+        if (a.link.TimerReopenTimer([&a] { a.comm.Open(); })) {
             std::fprintf(stderr, "hubmonitor: %s reopened\n", qPrintable(a.comm.PortName));
-        else if (a.link.reopenFailures() == 1) // once an outage, not every 2 s
-            std::fprintf(stderr, "hubmonitor: cannot reopen %s yet: %s\n", qPrintable(a.comm.PortName),
-                         qPrintable(a.link.reopenError()));
+            return;
+        }
+        const QString& error = a.link.reopenError();
+        const int ms = reopenPace(error, a.comm.PortName);
+        if (a.link.reopenFailures() == 1 || (ms != a.link.timerReopen().intervalMs && ms != hub::HubLink::kReopenMs))
+            sayReopening(error, a.comm.PortName); // once an outage (or a change of pace), not every 2 s
+        a.link.setReopenInterval(ms);
     });
 }
 
