@@ -117,7 +117,13 @@ TEST(UnattendedStart, ASecondMonitorOnTheSameRecordingLeavesTheFirstOneWhole) {
     }();
 
     Monitor second(dir.path(), {"--port", sim.link, "--record", "guard"});
-    ASSERT_TRUE(second.said("acquiring without recording", 8000)) << second.err.toStdString();
+    // The port is the first one's: it waits for it, and then tries the file.
+    ASSERT_TRUE(second.said("reopening", 8000)) << second.err.toStdString();
+    QTest::qWait(500);
+    QFile live(file);
+    ASSERT_TRUE(live.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(live.readAll().startsWith(before)); // nothing of it was lost
+    EXPECT_TRUE(second.said("acquiring without recording", 8000)) << second.err.toStdString();
     EXPECT_TRUE(second.err.contains(QStringLiteral("%1 is already being recorded by hubmonitor (pid %2)")
                                         .arg(file)
                                         .arg(first.proc.processId())
