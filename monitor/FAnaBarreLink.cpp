@@ -352,8 +352,10 @@ void TAnalisiBarre::TimerReopenTimer() {
         }
         const QString& error = a.link.reopenError();
         const int ms = reopenPace(error, a.comm.PortName);
-        if (a.link.reopenFailures() == 1 || (ms != a.link.timerReopen().intervalMs && ms != hub::HubLink::kReopenMs))
-            sayReopening(error, a.comm.PortName); // once an outage (or a change of pace), not every 2 s
+        // Once an outage (or when the pace changes), not every 2 s.
+        if (a.link.reopenFailures() == 1 ||
+            (ms != a.link.timerReopen().intervalMs && ms != hub::HubLink::kReopenMs))
+            sayReopening(error, a.comm.PortName);
         a.link.setReopenInterval(ms);
     });
 }
