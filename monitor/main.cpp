@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -155,6 +156,9 @@ int main(int argc, char** argv) {
         },
         kStopDeadlineSeconds);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &w, &TAnalisiBarre::stopWithoutAsking);
+    // A file-size limit reached by the recording is a failed write (the
+    // recording pauses on a whole record), not the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (unattended.requested) {
         hub::DialogSeam::setUnattended(true);
         w.riceviPreset = TAnalisiBarre::RiceviPreset{unattended.port, unattended.record, unattended.name};
