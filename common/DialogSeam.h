@@ -17,12 +17,24 @@ public:
     // Queue the answer for the next use of the named dialog.
     static void push(const QString& name, const QVariant& answer);
     static std::optional<QVariant> take(const QString& name);
+    // Also leaves the unattended and quitting modes (for tests).
     static void clear();
     static int pending();
     // Every message shown (or answered by the seam), as "name: text", for tests.
     static QStringList& shown();
     // System beeps given since the last clear(): a test cannot hear them.
     static long long& beeps();
+
+    // Unattended running (nobody at the screen): error and info boxes are
+    // written to stderr instead of shown, and questions take their default
+    // answer (no). Other dialogs still show (someone may be at the window).
+    static void setUnattended(bool on);
+    static bool unattended();
+    // The program is ending (SIGTERM, SIGINT): open modal dialogs are closed
+    // as if cancelled, and from now on no dialog shows and none waits;
+    // boxes go to stderr. Cannot be undone.
+    static void quitting();
+    static bool isQuitting();
 };
 
 // A modal dialog: returns a queued answer (as the exec() result) without showing
@@ -33,7 +45,8 @@ void beep(); // the system beep
 // Starts another process of a program, detached; seam name "instance" (a queued bool).
 bool startInstance(const QString& program, const QStringList& arguments);
 
-// Message boxes. Seam name "error" / "info"; the answer is ignored.
+// Message boxes. Seam name "error" / "info"; the answer is ignored. Written to
+// stderr (and kept in shown() as "stderr: text") when unattended or quitting.
 void showError(QWidget* parent, const QString& text);
 void showInfo(QWidget* parent, const QString& title, const QString& text);
 // Yes/No question, seam name "question": a queued bool answers it.

@@ -10,6 +10,7 @@
 #include "monitor/display/Barra.h"
 #include "monitor/hublink.h"
 #include "common/hubport.h"
+#include "monitor/unattended.h"
 #include "monitor/version.h"
 
 #include <QCheckBox>
@@ -37,9 +38,21 @@ void setPanelColour(QWidget* w, std::uint32_t rgb) {
     w->setPalette(pal);
 }
 
-// Unattended, a device error goes to stderr and the device is tried again.
+// An open error that cannot mend by itself (see deviceErrorCanHeal) is tried
+// at a slower pace rather than given up: a guard post keeps watching for the
+// day someone mends the path.
+int reopenPace(const QString& error, const QString& port) {
+    return hub::deviceErrorCanHeal(hub::deviceErrorCode(error), port) ? hub::HubLink::kReopenMs
+                                                                      : hub::kSlowReopenMs;
+}
+
+// Unattended, a device error goes to stderr (with the system's text for its
+// code) and the device is tried again.
 void sayReopening(const QString& error, const QString& port) {
-    std::fprintf(stderr, "hubmonitor: %s; reopening %s every 2 s\n", qPrintable(error), qPrintable(port));
+    const int ms = reopenPace(error, port);
+    std::fprintf(stderr, "hubmonitor: %s; %s %s every %d s\n", qPrintable(hub::withSystemText(error)),
+                 ms == hub::HubLink::kReopenMs ? "reopening" : "it cannot become a serial line by itself: trying",
+                 qPrintable(port), ms / 1000);
 }
 
 // The counters change with every record: measuring the label each time costs
@@ -81,12 +94,21 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     }
     QElapsedTimer sincePaint;
+    // The acquisition goes on; the recording pauses and each later record
+    // tries again (the file keeps whole records only).
     void recordingFailed(const QString& error) override {
-        if (w->reopenOnDeviceLoss) // unattended: a message box would wait for nobody
-            std::fprintf(stderr, "hubmonitor: Recording: %s\n", qPrintable(error));
-        else
+        if (w->reopenOnDeviceLoss) { // unattended: a message box would wait for nobody
+            std::fprintf(stderr, "hubmonitor: Recording paused: %s; trying again at every record\n",
+                         qPrintable(error));
+        } else if (!recordingErrorShown) { // a box once an acquisition, however often it flaps
+            recordingErrorShown = true;
             hub::showError(w, QStringLiteral("Recording: ") + error);
+        }
     }
+    void recordingResumed(const QString& path) override {
+        if (w->reopenOnDeviceLoss) std::fprintf(stderr, "hubmonitor: Recording to %s again\n", qPrintable(path));
+    }
+    bool recordingErrorShown = false;
 
     TAnalisiBarre* w;
     hub::HubPort& port;
@@ -187,6 +209,7 @@ void TAnalisiBarre::SBRiceviClick(const std::optional<RiceviPreset>& preset) {
     if (hub.lastPort.isEmpty() || !ok) return;
 
     bool missing = false;
+    QString openError;
     try {
         a.port.open(hub.lastPort);
     } catch (const std::exception& e) {
@@ -197,9 +220,11 @@ void TAnalisiBarre::SBRiceviClick(const std::optional<RiceviPreset>& preset) {
         // Unattended: the adapter may not be there yet (a guard post booting).
         sayReopening(QString::fromLocal8Bit(e.what()), hub.lastPort);
         missing = true;
+        openError = QString::fromLocal8Bit(e.what());
     }
     state_.mode = hub::MainWindowState::Mode::Acquiring;
     a.deviceErrorShown = false;
+    a.recordingErrorShown = false;
 
     AzzeraVideo(true); // also zeroes the record buffers and shows the state
     setWindowTitle(QStringLiteral("PORT : ") + hub.lastPort +
@@ -209,19 +234,26 @@ void TAnalisiBarre::SBRiceviClick(const std::optional<RiceviPreset>& preset) {
     hub::DataFileWriter* recording = nullptr;
     if (recordingFlag) {
         QString error;
-        if (!a.writer.create(recordingFileName, &error)) {
+        if (a.writer.create(recordingFileName, &error)) {
+            state_.recording = recordingFileName;
+            showState();
+            NomeArch->adjustSize();
+            recording = &a.writer;
+        } else if (reopenOnDeviceLoss) {
+            // Unattended, the live display is what guards: it runs on without
+            // the recording rather than not at all.
+            std::fprintf(stderr, "hubmonitor: cannot record: %s; acquiring without recording\n",
+                         qPrintable(error));
+        } else {
             // The port stays open and the window acquiring, with no timer:
             // the user stops it as usual.
             hub::showError(this, error);
             return;
         }
-        state_.recording = recordingFileName;
-        showState();
-        NomeArch->adjustSize();
-        recording = &a.writer;
     }
     if (missing) {
         a.link.beginWithoutDevice(recording);
+        a.link.setReopenInterval(reopenPace(openError, hub.lastPort));
         syncLink();
         return;
     }
@@ -258,7 +290,13 @@ void TAnalisiBarre::FermaRic(bool confirm) {
     setCaption(LCounter, QStringLiteral("0"));
     setCaption(LBuffer, QStringLiteral("0"));
     AzzeraVideo(false); // also shows the state
-    if (!error.isEmpty() && !a.deviceErrorShown) hub::showError(this, error);
+    // Unattended (SIGTERM at a guard post) nobody would close a box: stderr.
+    if (!error.isEmpty() && !a.deviceErrorShown) {
+        if (reopenOnDeviceLoss)
+            std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(hub::withSystemText(error)));
+        else
+            hub::showError(this, error);
+    }
     a.deviceErrorShown = false;
 }
 
@@ -280,11 +318,17 @@ void TAnalisiBarre::TimerReopenTimer() {
     TimerReopen->stop();
     LinkArea& a = linkArea();
     runLink([&a] {
-        if (a.link.TimerReopenTimer([&a] { a.port.open(a.port.portName()); }))
+        if (a.link.TimerReopenTimer([&a] { a.port.open(a.port.portName()); })) {
             std::fprintf(stderr, "hubmonitor: %s reopened\n", qPrintable(a.port.portName()));
-        else if (a.link.reopenFailures() == 1) // once an outage, not every 2 s
-            std::fprintf(stderr, "hubmonitor: cannot reopen %s yet: %s\n", qPrintable(a.port.portName()),
-                         qPrintable(a.link.reopenError()));
+            return;
+        }
+        const QString& error = a.link.reopenError();
+        const int ms = reopenPace(error, a.port.portName());
+        // Once an outage (or when the pace changes), not every 2 s.
+        if (a.link.reopenFailures() == 1 ||
+            (ms != a.link.timerReopen().intervalMs && ms != hub::HubLink::kReopenMs))
+            sayReopening(error, a.port.portName());
+        a.link.setReopenInterval(ms);
     });
 }
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace hub {
@@ -185,31 +187,72 @@ bool DataFileReader::next(DataRecord& r) {
 
 DataFileWriter::~DataFileWriter() { close(); }
 
+QString DataFileWriter::lockHolder(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    // /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 fe:00:10953201 0 EOF";
+    // waiters are listed as "1: -> FLOCK ..." and are not holders.
+    char id[64];
+    std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly)) return {};
+    const QList<QByteArray> lines = locks.readAll().split('\n');
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 6 || f.at(1) == "->" || f.at(5) != id) continue;
+        bool ok = false;
+        const qint64 pid = f.at(4).toLongLong(&ok);
+        if (!ok || pid <= 0) continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        QByteArray name;
+        if (comm.open(QIODevice::ReadOnly)) name = comm.readAll().trimmed();
+        if (name.isEmpty()) return QStringLiteral("pid %1").arg(pid);
+        return QStringLiteral("%1 (pid %2)").arg(QString::fromLocal8Bit(name)).arg(pid);
+    }
+    return {};
+}
+
+bool DataFileWriter::fail(const QString& text) {
+    error_ = text;
+    return false;
+}
+
 bool DataFileWriter::create(const QString& path, QString* error) {
     close();
+    path_ = path;
+    size_ = 0;
+    paused_ = false;
+    cutPending_ = false;
+    auto refuse = [&](const QString& text, int fd) {
+        if (fd >= 0) ::close(fd);
+        fail(text);
+        if (error) *error = error_;
+        return false;
+    };
     const QByteArray p = QFile::encodeName(path);
-    int fd = ::open(p.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error_ = errnoText(errno);
-        if (error) *error = error_;
-        return false;
-    }
-    ::close(fd);
-    fd = ::open(p.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) {
-        error_ = errnoText(errno);
-        if (error) *error = error_;
-        return false;
-    }
+    // No O_TRUNC: the file may be another writer's live recording, and nothing
+    // of it may change before the lock is ours. O_NONBLOCK: a FIFO under that
+    // name must not hang the start.
+    const int fd = ::open(p.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) return refuse(path + QStringLiteral(": ") + errnoText(errno), -1);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return refuse(path + QStringLiteral(": ") + errnoText(errno), fd);
+    if (!S_ISREG(st.st_mode)) return refuse(path + QStringLiteral(": not a regular file"), fd);
     // Other writers are denied; readers (a viewer, the change list) stay allowed.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error_ = errnoText(errno);
-        ::close(fd);
-        if (error) *error = error_;
-        return false;
+        const int e = errno;
+        if (e != EWOULDBLOCK) return refuse(path + QStringLiteral(": ") + errnoText(e), fd);
+        const QString holder = lockHolder(fd);
+        return refuse(path + QStringLiteral(" is already being recorded by ") +
+                          (holder.isEmpty() ? QStringLiteral("another program") : holder),
+                      fd);
     }
+    // The lock is ours: an old recording under this name is overwritten.
+    if (::ftruncate(fd, 0) != 0) return refuse(path + QStringLiteral(": ") + errnoText(errno), fd);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
-    path_ = path;
+    error_.clear();
     return true;
 }
 
@@ -218,26 +261,41 @@ void DataFileWriter::close() {
     fd_ = -1;
 }
 
-bool DataFileWriter::writeAll(const std::uint8_t* data, size_t n) {
-    if (fd_ < 0) return false;
-    while (n > 0) {
-        const ssize_t w = ::write(fd_, data, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            error_ = errnoText(errno);
-            return false;
-        }
-        data += w;
-        n -= static_cast<size_t>(w);
+bool DataFileWriter::writeRecord(const std::uint8_t* data, size_t n) {
+    if (fd_ < 0) return fail(path_ + QStringLiteral(": the recording is not open"));
+    if (cutPending_) {
+        if (::ftruncate(fd_, size_) != 0) return fail(path_ + QStringLiteral(": ") + errnoText(errno));
+        cutPending_ = false;
     }
-    return true;
+    // Written at the end of the last whole record, whatever a failed write
+    // may have left after it.
+    size_t done = 0;
+    int e = 0;
+    while (done < n) {
+        const ssize_t w = ::pwrite(fd_, data + done, n - done, static_cast<off_t>(size_ + static_cast<qint64>(done)));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            e = w < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<size_t>(w);
+    }
+    if (done == n) {
+        size_ += static_cast<qint64>(n);
+        paused_ = false;
+        return true;
+    }
+    // Half a record would make everything after it unreadable: cut it off.
+    paused_ = true;
+    if (done > 0 && ::ftruncate(fd_, size_) != 0) cutPending_ = true;
+    return fail(path_ + QStringLiteral(": ") + errnoText(e));
 }
 
 bool DataFileWriter::writeStartEnd(double time) {
     std::uint8_t r[kRecordHeaderSize];
     r[0] = kRecordStartEnd;
     std::memcpy(r + 1, &time, 8);
-    return writeAll(r, sizeof r);
+    return writeRecord(r, sizeof r);
 }
 
 bool DataFileWriter::writeSettings(double time, std::uint8_t hubKind, const std::uint8_t* block) {
@@ -247,7 +305,7 @@ bool DataFileWriter::writeSettings(double time, std::uint8_t hubKind, const std:
     r[9] = hubKind;
     const int n = settingsBlockSize(hubKind);
     std::memcpy(r + 10, block, static_cast<size_t>(n));
-    return writeAll(r, static_cast<size_t>(10 + n));
+    return writeRecord(r, static_cast<size_t>(10 + n));
 }
 
 bool DataFileWriter::writeState(double time, const StateRecord& state) {
@@ -255,7 +313,7 @@ bool DataFileWriter::writeState(double time, const StateRecord& state) {
     r[0] = kRecordState;
     std::memcpy(r + 1, &time, 8);
     std::memcpy(r + 9, state.data(), 12);
-    return writeAll(r, sizeof r);
+    return writeRecord(r, sizeof r);
 }
 
 } // namespace hub

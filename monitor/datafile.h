@@ -137,6 +137,11 @@ private:
 
 // Writer: one write(2) a record, so every record reaches the kernel before the
 // next is awaited (a crash or a pulled cable loses nothing already written).
+//
+// The file only ever holds whole records: a write that fails part-way (a full
+// disk, a file-size limit) is cut back to the record before it, and the
+// writer is then "paused": each later record tries again at that boundary,
+// and the first one that goes through resumes the recording.
 class DataFileWriter {
 public:
     DataFileWriter() = default;
@@ -144,24 +149,42 @@ public:
     DataFileWriter(const DataFileWriter&) = delete;
     DataFileWriter& operator=(const DataFileWriter&) = delete;
 
-    // Create-and-truncate, then reopen for writing with other writers denied
-    // (readers stay allowed). On failure *error gets the file system's message.
+    // Opens (creating it if need be) and takes the writer's lock before the
+    // contents are touched; only then is an existing file emptied. A file
+    // another writer holds is refused and left exactly as it was, and the
+    // message names it and, where the system tells, who holds it. Readers stay
+    // allowed. On failure *error (and lastError()) says why, naming the file.
     bool create(const QString& path, QString* error = nullptr);
     void close();
     bool isOpen() const { return fd_ >= 0; }
     const QString& path() const { return path_; }
 
+    // False when the record could not be written whole; the file then ends
+    // at the record before it (see paused()).
     bool writeStartEnd(double time);
     // block holds 9 bytes for an SW kind, 70 for a TC kind.
     bool writeSettings(double time, std::uint8_t hubKind, const std::uint8_t* block);
     bool writeState(double time, const StateRecord& state);
+    // The last failure, naming the file.
     QString lastError() const { return error_; }
+    // The last write failed; the next one tries again.
+    bool paused() const { return paused_; }
+    // Bytes of whole records in the file.
+    qint64 size() const { return size_; }
+
+    // Who holds the writer's lock on the file at fd (an open file of it), as
+    // "hubmonitor (pid 1234)"; empty when the system does not say.
+    static QString lockHolder(int fd);
 
 private:
-    bool writeAll(const std::uint8_t* data, size_t n);
+    bool writeRecord(const std::uint8_t* data, size_t n);
+    bool fail(const QString& text);
     int fd_ = -1;
     QString path_;
     QString error_;
+    qint64 size_ = 0;
+    bool paused_ = false;
+    bool cutPending_ = false; // a cut back that failed: redo it before writing
 };
 
 } // namespace hub

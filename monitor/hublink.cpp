@@ -84,8 +84,8 @@ void HubLink::TimerComSetTimer() {
     dati_.enabled = true;
     noData_ = false;
     if (recording_) {
-        const std::uint8_t* block = isSwHub(st_.hubKind) ? st_.sw.data() : st_.tc.data();
-        if (!recording_->writeSettings(timeStamp(), st_.hubKind, block)) writeFailed();
+        settingsPending_ = true;
+        catchUp();
     }
 }
 
@@ -103,9 +103,13 @@ void HubLink::TimerComDatiTimer() {
         buffer_ = line_.inQueCount();
         maxBuffer_ = std::max(maxBuffer_, buffer_);
         ++counter_;
-        if (recording_ && st_.current != st_.lastRecorded) {
-            if (recording_->writeState(timeStamp(), st_.current)) st_.lastRecorded = st_.current;
-            else writeFailed();
+        if (recording_ && st_.current != st_.lastRecorded && catchUp()) {
+            if (recording_->writeState(timeStamp(), st_.current)) {
+                st_.lastRecorded = st_.current;
+                writeWent();
+            } else {
+                writeFailed();
+            }
         }
         if (--left <= 0) {
             heartbeat_ = heartbeat_ == kHeartbeatDark ? kHeartbeatLight : kHeartbeatDark;
@@ -118,8 +122,32 @@ void HubLink::TimerComDatiTimer() {
 
 void HubLink::startRecording(DataFileWriter* recording) {
     recording_ = recording;
-    writeErrorShown_ = false;
-    if (recording_ && !recording_->writeStartEnd(timeStamp())) writeFailed();
+    recordingPaused_ = false;
+    startPending_ = recording_ != nullptr;
+    settingsPending_ = false;
+    catchUp();
+}
+
+bool HubLink::catchUp() {
+    if (!recording_) return false;
+    if (startPending_) {
+        if (!recording_->writeStartEnd(timeStamp())) {
+            writeFailed();
+            return false;
+        }
+        startPending_ = false;
+        writeWent();
+    }
+    if (settingsPending_) {
+        const std::uint8_t* block = isSwHub(st_.hubKind) ? st_.sw.data() : st_.tc.data();
+        if (!recording_->writeSettings(timeStamp(), st_.hubKind, block)) {
+            writeFailed();
+            return false;
+        }
+        settingsPending_ = false;
+        writeWent();
+    }
+    return true;
 }
 
 void HubLink::beginAcquisition(DataFileWriter* recording) {
@@ -212,9 +240,15 @@ bool HubLink::TimerReopenTimer(const std::function<void()>& openPort) {
 }
 
 void HubLink::writeFailed() {
-    if (writeErrorShown_ || !recording_) return;
-    writeErrorShown_ = true;
+    if (recordingPaused_ || !recording_) return;
+    recordingPaused_ = true;
     host_.recordingFailed(recording_->lastError());
+}
+
+void HubLink::writeWent() {
+    if (!recordingPaused_) return;
+    recordingPaused_ = false;
+    host_.recordingResumed(recording_->path());
 }
 
 } // namespace hub

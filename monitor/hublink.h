@@ -32,8 +32,12 @@ public:
     virtual void riceviDati(const StateRecord& state) = 0;
     // Between records and between stop bytes: show the labels, paint, no input.
     virtual void repaint() {}
-    // A recording write failed (reported once per acquisition).
+    // A recording write failed: the recording pauses (the file ends on its
+    // last whole record) and every later record tries again. Reported once a
+    // pause, not once a record.
     virtual void recordingFailed(const QString& error) { (void)error; }
+    // A write went through again after a pause.
+    virtual void recordingResumed(const QString& path) { (void)path; }
 };
 
 struct LinkTimer {
@@ -89,6 +93,9 @@ public:
     // record is written and the reopen timer armed.
     void beginWithoutDevice(DataFileWriter* recording);
     const LinkTimer& timerReopen() const { return reopen_; }
+    // The reopening's pace for the rest of this outage (an error that cannot
+    // mend by itself is tried less often); the next loss starts at 2 s again.
+    void setReopenInterval(int ms) { reopen_.intervalMs = ms; }
     bool deviceGone() const { return gone_; }
     // Why the last reopening failed (the open error's message).
     const QString& reopenError() const { return reopenError_; }
@@ -114,14 +121,21 @@ public:
 private:
     // Takes the recording (or none) and writes its start record.
     void startRecording(DataFileWriter* recording);
+    // Writes what a pause left out and the file needs before a state: the
+    // start record, the settings of the running connection. False if the
+    // recording is still paused.
+    bool catchUp();
     void writeFailed();
+    void writeWent();
 
     Line& line_;
     SteadyClock& clock_;
     HubState& st_;
     HubLinkHost& host_;
     DataFileWriter* recording_ = nullptr;
-    bool writeErrorShown_ = false;
+    bool recordingPaused_ = false;
+    bool startPending_ = false;    // the start record is still to be written
+    bool settingsPending_ = false; // the running connection's settings too
     LinkTimer set_{false, kConnectFirstMs};
     LinkTimer dati_{false, kDataMs};
     LinkTimer reopen_{false, kReopenMs};

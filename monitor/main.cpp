@@ -1,5 +1,6 @@
 // hubmonitor: the live monitor of a hub, or (with one argument) the viewer of
 // one recording.
+#include "common/DialogSeam.h"
 #include "monitor/FAnaBarre.h"
 #include "common/hubport.h"
 #include "monitor/language.h"
@@ -15,6 +16,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTranslator>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -90,12 +92,23 @@ const char kUsage[] =
     "  --no-record          acquire without recording\n"
     "  --help, -h           show this text and exit\n"
     "\n"
-    "With --port the acquisition outlives its device: when the device vanishes (or is\n"
-    "missing at the start) the recording stays open, the window shows NO DATA and the\n"
-    "same device is reopened every 2 s; messages go to stderr.\n"
+    "With --port nobody is expected at the screen: every message goes to stderr and no\n"
+    "message box is shown. The acquisition outlives its device: when the device vanishes\n"
+    "(or is missing at the start) the recording stays open, the window shows NO DATA and\n"
+    "the same device is reopened every 2 s; a path that can never be a serial line (not\n"
+    "a terminal, a folder, a missing folder outside /dev) is said once and tried every 30 s.\n"
+    "A recording that cannot be created (a missing folder, another program recording to\n"
+    "the same file) is reported and the acquisition runs without it: the live display\n"
+    "still guards. A full disk pauses the recording (the file keeps whole records only)\n"
+    "and it resumes by itself when space comes back.\n"
+    "SIGINT and SIGTERM end a running acquisition cleanly (end record written) and quit,\n"
+    "closing any open dialog; if the stop has not ended within 8 s the program exits\n"
+    "with status 1 (the recording then lacks only its end record).\n"
     "For a USB adapter give its stable name, /dev/serial/by-id/usb-...: unlike\n"
-    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n"
-    "SIGINT and SIGTERM end a running acquisition cleanly (end record written) and quit.\n";
+    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n";
+
+// The last resort after SIGTERM / SIGINT: a normal stop takes about 2.5 s.
+constexpr int kStopDeadlineSeconds = 8;
 
 } // namespace
 
@@ -143,13 +156,21 @@ int main(int argc, char** argv) {
 
     // SIGTERM / SIGINT end a running acquisition cleanly (stop bytes, end
     // record, port and file closed) without asking, and the program quits.
-    // Any other orderly quit closes the acquisition the same way.
-    hub::QuitSignals quitSignals([&w] {
-        w.stopWithoutAsking();
-        QCoreApplication::exit(0); // not quit(): that would ask the window to close
-    });
+    // Open dialogs are closed first and none opens after: nobody would close
+    // it. Any other orderly quit closes the acquisition the same way.
+    hub::QuitSignals quitSignals(
+        [&w] {
+            hub::DialogSeam::quitting();
+            w.stopWithoutAsking();
+            QCoreApplication::exit(0); // not quit(): that would ask the window to close
+        },
+        kStopDeadlineSeconds);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &w, &hub::TAnalisiBarre::stopWithoutAsking);
+    // A file-size limit reached by the recording is a failed write (the
+    // recording pauses on a whole record), not the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (unattended.requested) {
+        hub::DialogSeam::setUnattended(true);
         const hub::TAnalisiBarre::RiceviPreset preset{unattended.port, unattended.record, unattended.name, true};
         QTimer::singleShot(0, &w, [&w, preset] { w.SBRiceviClick(preset); });
     }
