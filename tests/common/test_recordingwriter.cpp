@@ -2,6 +2,7 @@
 // keeps is always whole records, and a file another writer holds is never
 // touched.
 #include "monitor/datafile.h"
+#include "filelimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,29 +51,6 @@ Scan scan(const QString& path) {
     s.reason = r.stopReason();
     return s;
 }
-
-// A file-size limit for this process, as a full disk would stop a write, with
-// SIGXFSZ ignored so the write fails instead of killing the process.
-struct FileSizeLimit {
-    rlimit old{};
-    struct sigaction oldAction {};
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        struct sigaction ign {};
-        ign.sa_handler = SIG_IGN;
-        ::sigaction(SIGXFSZ, &ign, &oldAction);
-        set(bytes);
-    }
-    void set(rlim_t bytes) {
-        rlimit l = old;
-        l.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &l);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        ::sigaction(SIGXFSZ, &oldAction, nullptr);
-    }
-};
 
 } // namespace
 
@@ -140,7 +118,7 @@ TEST(RecordingWriter, AFullDiskIsCutBackToTheLastWholeRecordAndTheRecordingResum
         ASSERT_TRUE(w.create(path)) << c.name;
         std::vector<hub::StateRecord> kept;
         {
-            FileSizeLimit limit(c.limit);
+            testtool::FileSizeLimit limit(c.limit);
             ASSERT_TRUE(w.writeStartEnd(46000.0)) << c.name;
             int i = 0;
             for (; i < 10 && w.writeState(46000.0 + i, state(i)); ++i) kept.push_back(state(i));
@@ -152,7 +130,7 @@ TEST(RecordingWriter, AFullDiskIsCutBackToTheLastWholeRecordAndTheRecordingResum
             EXPECT_FALSE(w.writeState(46000.5, state(20))) << c.name;
             EXPECT_EQ(QFileInfo(path).size(), 9 + 2 * 21) << c.name;
             // Space comes back.
-            limit.set(limit.old.rlim_cur);
+            limit.lift();
             ASSERT_TRUE(w.writeState(46001.0, state(30))) << c.name;
             kept.push_back(state(30));
             EXPECT_FALSE(w.paused()) << c.name;

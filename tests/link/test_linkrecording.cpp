@@ -1,41 +1,15 @@
 // The link's recording when the disk fills up: the acquisition goes on, the
 // recording pauses on a whole record and resumes with what the file needs.
 #include "fakehub.h"
+#include "filelimit.h"
 #include "monitor/datafile.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace linktest;
-
-namespace {
-
-// A file-size limit for this process, as a full disk would stop a write, with
-// SIGXFSZ ignored so the write fails instead of killing the process.
-struct FileSizeLimit {
-    rlimit old{};
-    struct sigaction oldAction {};
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        struct sigaction ign {};
-        ign.sa_handler = SIG_IGN;
-        ::sigaction(SIGXFSZ, &ign, &oldAction);
-        rlimit l = old;
-        l.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &l);
-    }
-    ~FileSizeLimit() { lift(); }
-    void lift() {
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        ::sigaction(SIGXFSZ, &oldAction, nullptr);
-    }
-};
-
-} // namespace
 
 TEST(LinkRecording, AFullDiskPausesTheRecordingAndItResumesWithTheSettingsItMissed) {
     FakeClock clock;
@@ -77,7 +51,7 @@ TEST(LinkRecording, AFullDiskPausesTheRecordingAndItResumesWithTheSettingsItMiss
     const qint64 base = 9 + 19;
     ASSERT_EQ(writer.size(), base);
     {
-        FileSizeLimit full(static_cast<rlim_t>(base + 2 * 21 + 5));
+        testtool::FileSizeLimit full(static_cast<rlim_t>(base + 2 * 21 + 5));
         link.TimerComDatiTimer(); // six records: two go in, then the disk is full
         EXPECT_EQ(link.counter(), 6u); // the acquisition goes on
         ASSERT_EQ(host.failures.size(), 1);

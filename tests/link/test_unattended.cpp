@@ -6,6 +6,7 @@
 #include "monitor/FAnaBarre.h"
 #include "monitor/datafile.h"
 #include "monitor/unattended.h"
+#include "mainwindow.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -183,15 +184,13 @@ TEST(UnattendedStop, ASignalClosesAnOpenDialogAndTheStopShowsNone) {
     hub::DialogSeam::clear();
     Sim sim(dir, {"--event-every", "2"});
     ASSERT_FALSE(sim.link.isEmpty());
-    TAnalisiBarre w;
-    w.Language->setText("INT");
-    w.stopTimeoutMs = 20000;
-    hub::DialogSeam::push("ricevi-fields", QVariantMap{{"port", sim.link}, {"record", true},
-                                                       {"name", dir.filePath("attended")}});
+    mainwin_test::LiveWindow w;
+    w.startAs(hub::MainWindowState::Language::English);
     hub::DialogSeam::push("ricevi", QDialog::Accepted);
-    w.SBRiceviClick();
-    ASSERT_TRUE(w.acquisitionRunning());
-    ASSERT_TRUE(waitUntil([&] { return w.LCounter->text().toLongLong() > 3; }, 8000));
+    w.SBRiceviClick(hub::TAnalisiBarre::RiceviPreset{sim.link, true, dir.filePath("attended")});
+    ASSERT_TRUE(w.state().acquiring());
+    auto* counter = mainwin_test::control<QLabel>(w, "LCounter");
+    ASSERT_TRUE(waitUntil([&] { return counter->text().toLongLong() > 3; }, 8000));
 
     bool signalled = false;
     hub::QuitSignals quitSignals([&] {
@@ -215,7 +214,7 @@ TEST(UnattendedStop, ASignalClosesAnOpenDialogAndTheStopShowsNone) {
     w.FermaRic(true); // the question shows
     EXPECT_TRUE(signalled);
     EXPECT_LT(t.elapsed(), 8000);
-    EXPECT_FALSE(w.acquisitionRunning());
+    EXPECT_FALSE(w.state().acquiring());
     EXPECT_TRUE(hub::DialogSeam::shown().filter("error: ").isEmpty()) << hub::DialogSeam::shown().join('\n').toStdString();
     EXPECT_FALSE(hub::DialogSeam::shown().filter("stderr: Unable to ").isEmpty());
     EXPECT_EQ(scan(dir.filePath("attended__PORT-hub.dat")), hub::StopReason::EndRecord);

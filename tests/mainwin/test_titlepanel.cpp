@@ -2,6 +2,7 @@
 // items whole, and the hub's name is drawn clear of the counters, whatever
 // the hub calls itself. PNGs of the window go to <build>/screens.
 #include "common/DialogSeam.h"
+#include "mainwindow.h"
 #include "monitor/FAnaBarre.h"
 
 #include <QComboBox>
@@ -42,8 +43,7 @@ int textRoom(QComboBox* box) {
 
 TEST(TitlePanel, TheZoomBoxShowsEveryItemWhole) {
     hub::DialogSeam::clear();
-    TAnalisiBarre w;
-    child<QLabel>(w, "NomeArch")->setText(QString()); // live, not a viewer
+    mainwin_test::QuietWindow w; // live and idle
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     auto* zoom = child<QComboBox>(w, "ComboZoom");
@@ -73,8 +73,7 @@ TEST(TitlePanel, TheHubNameIsDrawnClearOfTheCounters) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         hub::DialogSeam::clear();
-        TAnalisiBarre w;
-        child<QLabel>(w, "NomeArch")->setText(QString());
+        mainwin_test::QuietWindow w; // live and idle
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         if (c.name) {
@@ -111,8 +110,7 @@ TEST(TitlePanel, TheHubNameIsDrawnClearOfTheCounters) {
 // The folded and zoomed windows end with their panels: no empty band below.
 TEST(TitlePanel, CompactAndZoomedWindowsEndWithTheirPanels) {
     hub::DialogSeam::clear();
-    TAnalisiBarre w;
-    child<QLabel>(w, "NomeArch")->setText(QString()); // live, not a viewer
+    mainwin_test::QuietWindow w; // live and idle
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     auto* zoom = child<QComboBox>(w, "ComboZoom");

@@ -1,6 +1,7 @@
 // Details of the windows as the user sees them: the toolkit's own texts in the
 // window's language, and the focus mark on "Exit" at start-up.
 #include "common/DialogSeam.h"
+#include "mainwindow.h"
 #include "monitor/FAnaBarre.h"
 #include "monitor/language.h"
 
@@ -33,8 +34,7 @@ TEST(ToolkitTexts, ItalianLoadsTheToolkitsOwnTranslationsEnglishNone) {
 
 TEST(MainWindow, ExitShowsItsFocusMarkAtStartUp) {
     hub::DialogSeam::clear();
-    TAnalisiBarre w;
-    w.findChild<QLabel*>(QStringLiteral("NomeArch"))->setText(QString());
+    mainwin_test::QuietWindow w; // live and idle
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     auto* exit = w.findChild<QPushButton*>(QStringLiteral("SBEXIT"));

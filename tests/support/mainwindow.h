@@ -6,6 +6,7 @@
 #include "common/DialogSeam.h"
 #include "monitor/FAnaBarre.h"
 #include "common/hubport.h"
+#include "fakeclock.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -21,11 +22,9 @@
 
 namespace mainwin_test {
 
-struct JumpClock : hub::SteadyClock {
-    hub::SteadyTime t{std::chrono::hours(1)};
-    hub::SteadyTime now() const override { return t; }
-    void sleepUntil(hub::SteadyTime x) override { t = std::max(t, x); }
-};
+// The fake clock of every test, started an hour in (a zero time means "never"
+// to some of the link's bookkeeping).
+using JumpClock = testsupport::FakeClock;
 
 // A hub that never answers: every write is taken, nothing ever arrives.
 struct SilentPort : hub::HubPort, hub::Line {
@@ -59,7 +58,7 @@ private:
 };
 
 struct QuietParts {
-    JumpClock clock;
+    JumpClock clock{hub::SteadyTime{std::chrono::hours(1)}};
     SilentPort port{clock};
 };
 

@@ -32,6 +32,29 @@ inline int inChildWithFileLimit(rlim_t bytes, const std::function<int()>& body) 
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The limit on this process, as a full disk would stop a write, until lifted.
+struct FileSizeLimit {
+    rlimit old{};
+    struct sigaction oldAction {};
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct sigaction ign {};
+        ign.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ign, &oldAction);
+        rlimit l = old;
+        l.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &l);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() { lift(); }
+    // Space comes back.
+    void lift() {
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        ::sigaction(SIGXFSZ, &oldAction, nullptr);
+    }
+};
+
 struct Limits {
     rlim_t fileSize = RLIM_INFINITY;
     QString stdoutFile; // such as /dev/full
