@@ -34,21 +34,22 @@ QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" HUBMONITOR_LINK_STATS=1 \
     "${HUBMONITOR:-$bin/monitor/hubmonitor}" --port "$link" --record bench 2>"$work/mon.err" &
 mon_pid=$!
 
-ticks() { awk '{print $14 + $15}' "/proc/$mon_pid/stat"; }
+ticks() { awk '{print $14, $15}' "/proc/$mon_pid/stat"; }
 hz=$(getconf CLK_TCK)
 sleep 3 # start-up and the first connect are not the steady state
-t0=$(ticks); s0=$(date +%s.%N)
+read -r u0 k0 < <(ticks); s0=$(date +%s.%N)
 sleep "$secs"
-t1=$(ticks); s1=$(date +%s.%N)
+read -r u1 k1 < <(ticks); s1=$(date +%s.%N)
 kill -TERM "$mon_pid"
 wait "$mon_pid" || true
 mon_pid=""
 
-python3 - "$t0" "$t1" "$s0" "$s1" "$hz" <<'PY'
+python3 - "$u0" "$k0" "$u1" "$k1" "$s0" "$s1" "$hz" <<'PY'
 import sys
-t0, t1, s0, s1, hz = (float(x) for x in sys.argv[1:])
-print("hubmonitor CPU over %.1f s: %.2f %% of one core (user+sys, %d ticks at %d Hz)"
-      % (s1 - s0, 100.0 * (t1 - t0) / hz / (s1 - s0), t1 - t0, hz))
+u0, k0, u1, k1, s0, s1, hz = (float(x) for x in sys.argv[1:])
+t = (u1 - u0) + (k1 - k0)
+print("hubmonitor CPU over %.1f s: %.2f %% of one core (user+sys, %d ticks at %d Hz: user %d, sys %d)"
+      % (s1 - s0, 100.0 * t / hz / (s1 - s0), t, hz, u1 - u0, k1 - k0))
 PY
 grep "largest backlog" "$work/mon.err" || true
 "$bin/tools/hubdat/hubdat" info "$work/bench__PORT-hub.dat" 2>/dev/null | grep -E "records|end record"
