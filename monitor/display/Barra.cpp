@@ -140,7 +140,8 @@ const QPixmap& ledPixmap(const LedModel& l, qreal dpr) {
     if (cache.size() > 4096) cache.clear(); // sizes and colours are few; never grow without bound
     QPixmap pm(qMax(1, qRound(l.geo.width * dpr)), qMax(1, qRound(l.geo.height * dpr)));
     pm.setDevicePixelRatio(dpr);
-    pm.fill(Qt::transparent);
+    // Opaque, as drawLed fills it whole: copied without blending.
+    pm.fill(qc(colour::Gray));
     {
         QPainter pp(&pm);
         pp.setRenderHint(QPainter::Antialiasing, true);
@@ -247,23 +248,26 @@ void TMonitor::setItalian(bool italian) {
 }
 
 void TMonitor::refresh() {
-    model_.autoSize();
-    const Geometry& g = model_.geo;
-    if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
     // Records change only LEDs and heads, many times a second during a live
-    // acquisition: repaint just the barriers that changed. Any other change
-    // repaints the whole monitor.
+    // acquisition: repaint just what of them changed. Any other change
+    // repaints the whole monitor. The barriers and heads are compared apart,
+    // without copying the whole model, as this runs for every record.
     bool whole = !requestedValid_;
-    QRegion dirty;
+    std::array<BarrierModel, 8> wasBarre;
+    std::array<ShapeModel, 8> wasCaps;
     if (!whole) {
-        // Anything but the barriers and heads changed: all is repainted. They
-        // are compared apart, without copying the whole model, as this runs
-        // for every record.
-        const std::array<BarrierModel, 8> wasBarre = requested_.barre;
-        const std::array<ShapeModel, 8> wasCaps = requested_.caps;
+        wasBarre = requested_.barre;
+        wasCaps = requested_.caps;
         requested_.barre = model_.barre;
         requested_.caps = model_.caps;
         whole = !(requested_ == model_);
+    }
+    // The labels were measured when last shown, unless something else changed.
+    if (whole) model_.autoSize();
+    const Geometry& g = model_.geo;
+    if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
+    QRegion dirty;
+    if (!whole) {
         auto rect = [](const Geometry& r) { return QRect(r.left, r.top, r.width, r.height); };
         for (size_t k = 0; k < model_.barre.size() && !whole; ++k) {
             const BarrierModel& was = wasBarre[k];
