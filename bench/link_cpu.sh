@@ -3,13 +3,18 @@
 # rate (4800 baud) for SECONDS (default 60); prints the CPU hubmonitor used
 # (user + sys, % of one core) over that span, the largest input backlog
 # (LBuffer) and checks the recording ends with its end record.
-#   bench/link_cpu.sh [SECONDS]      (build first: cmake --build --preset default)
+#   bench/link_cpu.sh [SECONDS] [CHURN]   (build first: cmake --build --preset default)
+# Besides a random change in one of 5 records, every CHURN-th record (default
+# 16) changes all 12 bytes, so every barrier's LEDs and heads are repainted;
+# CHURN 0 gives the random changes alone.
 # QT_QPA_PLATFORM defaults to offscreen; set it (or run under xvfb-run with
-# QT_QPA_PLATFORM=xcb) to include a real window system.
+# QT_QPA_PLATFORM=xcb) to include a real window system. HUBMONITOR names
+# another hubmonitor to measure (another build), against the same hubsim.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bin="${HUB_BUILD_DIR:-$here/build/default}"
 secs="${1:-60}"
+churn="${2:-16}"
 work="$(mktemp -d)"
 sim_pid=""; mon_pid=""
 cleanup() {
@@ -19,31 +24,32 @@ cleanup() {
 }
 trap cleanup EXIT
 
-HUBSIM_DIR="$work/sim" "$bin/tools/hubsim/hubsim" --link hub --event-every 5 >"$work/sim.out" &
+HUBSIM_DIR="$work/sim" "$bin/tools/hubsim/hubsim" --link hub --event-every 5 --churn-every "$churn" >"$work/sim.out" &
 sim_pid=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 link="$(head -n1 "$work/sim.out")"
 
 cd "$work"
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" HUBMONITOR_LINK_STATS=1 \
-    "$bin/monitor/hubmonitor" --port "$link" --record bench 2>"$work/mon.err" &
+    "${HUBMONITOR:-$bin/monitor/hubmonitor}" --port "$link" --record bench 2>"$work/mon.err" &
 mon_pid=$!
 
-ticks() { awk '{print $14 + $15}' "/proc/$mon_pid/stat"; }
+ticks() { awk '{print $14, $15}' "/proc/$mon_pid/stat"; }
 hz=$(getconf CLK_TCK)
 sleep 3 # start-up and the first connect are not the steady state
-t0=$(ticks); s0=$(date +%s.%N)
+read -r u0 k0 < <(ticks); s0=$(date +%s.%N)
 sleep "$secs"
-t1=$(ticks); s1=$(date +%s.%N)
+read -r u1 k1 < <(ticks); s1=$(date +%s.%N)
 kill -TERM "$mon_pid"
 wait "$mon_pid" || true
 mon_pid=""
 
-python3 - "$t0" "$t1" "$s0" "$s1" "$hz" <<'PY'
+python3 - "$u0" "$k0" "$u1" "$k1" "$s0" "$s1" "$hz" <<'PY'
 import sys
-t0, t1, s0, s1, hz = (float(x) for x in sys.argv[1:])
-print("hubmonitor CPU over %.1f s: %.2f %% of one core (user+sys, %d ticks at %d Hz)"
-      % (s1 - s0, 100.0 * (t1 - t0) / hz / (s1 - s0), t1 - t0, hz))
+u0, k0, u1, k1, s0, s1, hz = (float(x) for x in sys.argv[1:])
+t = (u1 - u0) + (k1 - k0)
+print("hubmonitor CPU over %.1f s: %.2f %% of one core (user+sys, %d ticks at %d Hz: user %d, sys %d)"
+      % (s1 - s0, 100.0 * t / hz / (s1 - s0), t, hz, u1 - u0, k1 - k0))
 PY
 grep "largest backlog" "$work/mon.err" || true
 "$bin/tools/hubdat/hubdat" info "$work/bench__PORT-hub.dat" 2>/dev/null | grep -E "records|end record"

@@ -85,13 +85,28 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
         w->RiceviDati(state, m.soundBeams.enabled(), m.soundLeds.enabled());
     }
     void repaint() override {
-        w->syncLink();
         // Paint what changed, at most 25 times a second (the eye sees no more
         // and painting is most of the link's cost); input waits for the next
-        // timer tick.
-        if (sincePaint.isValid() && sincePaint.elapsed() < 40) return;
+        // timer tick. The counters are shown as they are when painted: set
+        // after every record, each change would cost a label repaint, even
+        // one that the next record takes back (the backlog comes and goes).
+        if (sincePaint.isValid() && sincePaint.elapsed() < 40) {
+            mirrorTimers();
+            return;
+        }
         sincePaint.start();
+        w->syncLink();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+    void mirrorTimers() {
+        auto mirror = [](QTimer* t, const hub::LinkTimer& s) {
+            t->setInterval(s.intervalMs);
+            if (!s.enabled) t->stop();
+            else if (!t->isActive()) t->start();
+        };
+        mirror(w->TimerComSet, link.timerSet());
+        mirror(w->TimerComDati, link.timerDati());
+        mirror(w->TimerReopen, link.timerReopen());
     }
     QElapsedTimer sincePaint;
     // The acquisition goes on; the recording pauses and each later record
@@ -129,14 +144,7 @@ TAnalisiBarre::LinkArea& TAnalisiBarre::linkArea() {
 
 void TAnalisiBarre::syncLink() {
     hub::HubLink& l = linkArea().link;
-    auto mirror = [](QTimer* t, const hub::LinkTimer& s) {
-        t->setInterval(s.intervalMs);
-        if (!s.enabled) t->stop();
-        else if (!t->isActive()) t->start();
-    };
-    mirror(TimerComSet, l.timerSet());
-    mirror(TimerComDati, l.timerDati());
-    mirror(TimerReopen, l.timerReopen());
+    linkArea().mirrorTimers();
     LNoData->setVisible(l.noData());
     setCaption(LBuffer, QString::number(l.buffer()));
     setCaption(LCounter, QString::number(l.counter()));

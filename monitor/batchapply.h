@@ -5,21 +5,202 @@
 // when it is settled: lenses from the last record, rings from the OR of what
 // lit them, counters from bit-sliced adders. A status byte's effect on its two
 // barriers depends only on it and the byte before, so it is looked up in a
-// table built from RiceviDati's own code. The result is the same as applying
-// every record with applyLeds and stepping the heads.
-#include "monitor/recordapply.h"
+// table. The result is the same as applying every record with RiceviDati
+// (ricevidati.h), which the tests and the replay fuzz target check.
+#include "monitor/display/monitormodel.h"
+#include "monitor/hubstate.h"
+#include "monitor/staterecord.h"
 
 #include <array>
 #include <bit>
-#include <memory>
-#include <mutex>
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
+#include <memory>
+#include <mutex>
 
 namespace hub::recordapply {
+
+// All-ones when c, else zero: selects without branches. Replayed records flip
+// bits at random, so branches on them mispredict and dominate the cost.
+inline Rgb maskOf(bool c) { return Rgb(0) - Rgb(c); }
+inline Rgb pick(bool c, Rgb yes, Rgb no) { return no ^ ((yes ^ no) & maskOf(c)); }
+
+// What a couple's status byte does to the status LEDs of one of its barriers,
+// the first or the second: each LED shows its ON or OFF colour, and one that
+// was OFF with the previous byte p is counted and gets a white ring. s is the
+// couple's working status byte, which a Blind event consumes.
+struct StatusEffect {
+    unsigned on;     // bit n - 9: LED n (9 Alarm .. 13 Standby) ON
+    unsigned rises;  // bit n - 9: LED n (9 .. 14 Blind) came ON: lit and not before
+    unsigned lit;    // bit n - 9: LED n (9 .. 14) lit by s
+    unsigned before; // bit n - 9: LED n (9 .. 14) ON with p (depends on p alone)
+    unsigned blind;  // the Blind bit is set
+    unsigned mine;   // ... and names this barrier
+    std::uint8_t st; // the working byte left for the second barrier
+};
+
+template <bool First>
+inline StatusEffect statusEffect(std::uint8_t s, std::uint8_t p) {
+    using namespace CoupleStatus;
+    const unsigned sv = s, pv = p;
+    // Blind names one barrier: the first when Stand-by is set with it, else the
+    // second. The event takes both bits, so Stb reads OFF for the blinded barrier
+    // and the second barrier sees nothing of it.
+    const unsigned blind = sv & Blind;
+    const unsigned mine = blind & ((sv >> 7) ^ (First ? 0u : 1u));
+    const unsigned st = sv & ~(maskOf(mine) & (Standby | Blind));
+
+    constexpr int tamper = First ? 6 : 5; // TamperFirst, TamperSecond
+    constexpr int disq = First ? 3 : 2;   // DisqFirst, DisqSecond
+    // ON now and ON before.
+    const unsigned on = ((sv >> 1) & 1u) | ((st >> tamper) & 1u) << 1 | ((st >> 4) & 1u) << 2 |
+                        ((st >> disq) & 1u) << 3 | ((st >> 7) & 1u) << 4;
+    const unsigned before = ((pv >> 1) & 1u) | ((pv >> tamper) & 1u) << 1 |
+                            ((pv >> 4) & 1u) << 2 | ((pv >> disq) & 1u) << 3 |
+                            ((pv >> 7) & 1u) << 4 | (pv & 1u) << 5;
+    const unsigned lit = on | mine << 5;
+    return {on, lit & ~before, lit, before, blind, mine, static_cast<std::uint8_t>(st)};
+}
+
+// The lenses of LEDs 9..13 for the ON bits of a status effect.
+inline void setStatusLenses(BarrierModel& bar, unsigned on) {
+    auto& L = bar.leds;
+    L[Led::Alarm - 1].lens = pick(on & 1u, colour::Red, colour::Maroon);
+    L[Led::Tamper - 1].lens = pick(on & 2u, colour::Red, colour::Maroon);
+    L[Led::Failure - 1].lens = pick(on & 4u, colour::Red, colour::Maroon);
+    L[Led::Disqualify - 1].lens = pick(on & 8u, colour::Yellow, colour::Olive);
+    L[Led::Standby - 1].lens = pick(on & 16u, colour::Aqua, colour::Navy);
+}
+
+static_assert(CoupleStatus::Alarm == 1 << 1 && CoupleStatus::Failure == 1 << 4 &&
+                  CoupleStatus::Standby == 1 << 7 && CoupleStatus::TamperFirst == 1 << 6 &&
+                  CoupleStatus::TamperSecond == 1 << 5 && CoupleStatus::DisqFirst == 1 << 3 &&
+                  CoupleStatus::DisqSecond == 1 << 2,
+              "the status LEDs above shift these bits down");
+
+// The head blink of a replay in closed form. Stepping all eight heads on every
+// record costs more than the rest of the record; between two restarts of its
+// countdown a head's course is fixed, so each barrier's head and countdown are
+// brought up to date only when its beams are interrupted (the countdown
+// restarts) and when the model is looked at (settle). The result is the same
+// as stepping every record.
+class HeadClock {
+public:
+    HeadClock(MonitorModel& m, HubState& hub, bool compact)
+        : m_(m), hub_(hub), running_(compact ? 0 : 1) {}
+
+    // Restarts of barrier b at records base + 1 + i for each bit i of mask, in
+    // order. After the first the countdown always starts from BlinkCount, so
+    // only the head's colour is carried from one to the next: a restart more
+    // than BlinkCount records after the one before finds the head gray and
+    // turns it black; a nearer one swaps it once for every record between them
+    // and once more. The last restart's head follows from the last of the far
+    // ones (or the one before the mask) and the parity of the distance.
+    void restartRun(int b, std::uint64_t mask, std::int64_t base) {
+        if (!mask) return;
+        if (!(fresh_ >> b & 1u)) {
+            restartAt(b, base + 1 + std::countr_zero(mask));
+            mask &= mask - 1;
+            if (!mask) return;
+        }
+        const std::int64_t count = hub_.stream.blinkCount;
+        const std::int64_t live0 = running_ & (count > 0);
+        const std::int64_t at = at_[b];
+        const std::int64_t last = base + 1 + (63 - std::countl_zero(mask));
+        const std::int64_t first = base + 1 + std::countr_zero(mask);
+        // Restarts with another one in the count records before them.
+        std::uint64_t near;
+        if (count >= 64) {
+            const std::uint64_t low = mask & (~mask + 1);
+            near = ~((low << 1) - 1);
+        } else {
+            near = spread(mask, static_cast<int>(count < 0 ? 0 : count)) << 1;
+        }
+        std::uint64_t far = mask & ~near;
+        far &= far - std::uint64_t(first - at <= count); // the first is near the restart before the mask
+        const std::int64_t black0 = m_.caps[b].brush != colour::Gray;
+        const std::int64_t fromFar = 1 ^ ((last - (base + 1 + (63 - std::countl_zero(far | 1)))) & 1);
+        const std::int64_t fromBefore = black0 ^ ((last - at) & 1);
+        const std::int64_t black = live0 & (far ? fromFar : fromBefore);
+        hub_.blink[b] = static_cast<int>(count - live0);
+        m_.caps[b].brush = black ? colour::Black : colour::Gray;
+        at_[b] = last;
+        fresh_ |= 1u << b;
+    }
+    // The count of state records applied so far.
+    void setNow(std::int64_t n) { now_ = n; }
+    // Every head and countdown as after stepping each record so far.
+    void settle() {
+        fresh_ = 0;
+        for (int b = 0; b < 8; ++b) {
+            std::int64_t c = hub_.blink[b];
+            Rgb w = m_.caps[b].brush;
+            advance(c, w, now_ - at_[b]);
+            hub_.blink[b] = static_cast<int>(c);
+            m_.caps[b].brush = w;
+            at_[b] = now_;
+        }
+    }
+
+private:
+    // Barrier b's countdown restarted at record r (1-based, not before its
+    // last restart), from whatever state its head was in.
+    void restartAt(int b, std::int64_t r) {
+        int& blink = hub_.blink[b];
+        Rgb& brush = m_.caps[b].brush;
+        std::int64_t c = blink;
+        Rgb w = brush;
+        advance(c, w, r - 1 - at_[b]);
+        c = hub_.stream.blinkCount; // restart, then this record's step
+        const std::int64_t live = running_ & (c > 0);
+        w = colour::Gray & (Rgb(live & (w == colour::Gray)) - 1u);
+        c -= live;
+        blink = static_cast<int>(c);
+        brush = w;
+        at_[b] = r;
+        fresh_ |= 1u << b;
+    }
+
+    // Bits i + 0 .. i + n - 1 for every bit i of m (n < 64; bits past 63 drop).
+    static std::uint64_t spread(std::uint64_t m, int n) {
+        std::uint64_t r = 0, w = m; // w: bits i + 0 .. i + width - 1
+        int width = 1, offset = 0;
+        while (n) {
+            if (n & 1) {
+                r |= w << offset;
+                offset += width;
+            }
+            n >>= 1;
+            if (n) {
+                w |= w << width;
+                width *= 2;
+            }
+        }
+        return r;
+    }
+
+    // Countdown c and head w after k >= 0 more steps. A running countdown
+    // steps min(k, c) times, swapping the head between gray and black each
+    // time; the step after it reaches 0 leaves the head gray, as does every
+    // step of a countdown that does not run.
+    void advance(std::int64_t& c, Rgb& w, std::int64_t k) const {
+        const std::int64_t live = running_ & (c > 0);
+        const std::int64_t within = live & (k <= c);
+        const std::int64_t any = k > 0;
+        const std::int64_t black = within & ((w == colour::Gray) ^ ((k & 1) == 0));
+        c -= (k & -within) | (c & -(live & ~within & 1));
+        const Rgb after = colour::Gray & (Rgb(black) - 1u);
+        w ^= (w ^ after) & (Rgb(0) - Rgb(any));
+    }
+
+    MonitorModel& m_;
+    HubState& hub_;
+    const std::int64_t running_; // 0 in "Compact": heads do not blink
+    std::int64_t now_ = 0;              // state records applied (setNow)
+    std::array<std::int64_t, 8> at_{};  // record each head is up to date with
+    unsigned fresh_ = 0; // heads whose record at_ restarted them (the countdown is BlinkCount less its step)
+};
 
 // A couple's status change, by previous byte (high) and new byte (low): the
 // first barrier's effect in the low byte, the second's in the high one, each
@@ -172,16 +353,10 @@ public:
             const auto* touched = bytes(touched_);
             const auto* ring = bytes(ring_);
             const auto* cur = bytes(prev_);
-            const auto* dirty = bytes(dirty_);
             for (int b = 0; b < 8; ++b) {
                 const int j = beamByte(b);
-                const auto bit = static_cast<std::uint8_t>(1u << b);
                 BarrierModel& bar = m_.barre[b];
-                if (!bar.visible) {
-                    if (touched[j]) hub_.beamsDirty |= bit;
-                    continue;
-                }
-                if (!dirty[j]) hub_.beamsDirty &= static_cast<std::uint8_t>(~bit);
+                if (!bar.visible) continue;
                 for (unsigned t = touched[j]; t; t &= t - 1) {
                     const int k = std::countr_zero(t);
                     LedModel& led = bar.leds[k];
@@ -227,21 +402,12 @@ private:
     // Previous byte (high) and new byte (low) of each couple's status, bytes 2, 5, 8, 11.
     static void statusKeys(const V& n, const V& p, unsigned& k0, unsigned& k1, unsigned& k2,
                            unsigned& k3) {
-#if defined(__SSE2__)
         const __m128i lo = _mm_unpacklo_epi8(__m128i(n), __m128i(p));
         const __m128i hi = _mm_unpackhi_epi8(__m128i(n), __m128i(p));
         k0 = static_cast<unsigned>(_mm_extract_epi16(lo, 2));
         k1 = static_cast<unsigned>(_mm_extract_epi16(lo, 5));
         k2 = static_cast<unsigned>(_mm_extract_epi16(hi, 0));
         k3 = static_cast<unsigned>(_mm_extract_epi16(hi, 3));
-#else
-        const auto* a = bytes(n);
-        const auto* b = bytes(p);
-        k0 = a[2] | b[2] << 8;
-        k1 = a[5] | b[5] << 8;
-        k2 = a[8] | b[8] << 8;
-        k3 = a[11] | b[11] << 8;
-#endif
     }
 
     // Counts per bit position held as eight bit slices (bit q of the count in
@@ -290,11 +456,23 @@ private:
         for (int b = 0; b < 8; ++b) {
             const BarrierModel& bar = m_.barre[b];
             if (!bar.visible) continue;
-            std::uint8_t lit = 0; // beams whose LED records may change (not silver)
-            for (int k = 0; k < 8; ++k)
-                if (bar.leds[k].lens != colour::Silver) lit |= static_cast<std::uint8_t>(1u << k);
+            // Beams whose LEDs records may change (not silver). A barrier whose
+            // beam LEDs do not show the previous record (a settings block
+            // repainted them, or its bits changed while it was hidden) has all
+            // of them repainted on its next beam change, as RiceviDati does;
+            // the others need only the changed bits.
+            const std::uint8_t before = hub_.previous[beamByte(b)];
+            std::uint8_t lit = 0;
+            bool stale = false;
+            for (int k = 0; k < 8; ++k) {
+                const LedModel& led = bar.leds[k];
+                if (led.lens == colour::Silver) continue;
+                lit |= static_cast<std::uint8_t>(1u << k);
+                const bool on = (before >> k) & 1u;
+                stale |= led.lens != (on ? colour::Lime : colour::Green) || (on && led.ring != colour::White);
+            }
             bytes(live_)[beamByte(b)] = lit;
-            if (hub_.beamsDirty & (1u << b)) bytes(dirty_)[beamByte(b)] = 0xFF;
+            if (stale) bytes(dirty_)[beamByte(b)] = 0xFF;
         }
         for (int c = 0; c < 4; ++c)
             tables_[c] = &statusTable(int(m_.barre[2 * c].visible) | int(m_.barre[2 * c + 1].visible) << 1);

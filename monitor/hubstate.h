@@ -23,11 +23,6 @@ struct HubState {
     StateRecord previous{};                       // last record applied
     StateRecord lastRecorded{};                   // last state record written to the file
     std::array<int, 8> blink{};                   // blink countdowns, barriers 1..8
-    // Barriers (bit k-1 for barrier k) whose beam LEDs may not match the
-    // previous state's bits: painted by a settings block, or skipped while
-    // hidden. RiceviDati repaints all eight beams of such a barrier on its next
-    // beam change and only the changed bits of the others.
-    std::uint8_t beamsDirty = 0xFF;
     StreamParams stream;
     QString versHub = QStringLiteral("HUB");      // LVersHUB caption
     QString lastPort;                             // last port name (acquisition dialog)

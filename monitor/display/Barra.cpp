@@ -1,6 +1,7 @@
 #include "monitor/display/Barra.h"
 
 #include <QHash>
+#include <array>
 #include <QHelpEvent>
 #include <QPixmap>
 #include <algorithm>
@@ -139,7 +140,8 @@ const QPixmap& ledPixmap(const LedModel& l, qreal dpr) {
     if (cache.size() > 4096) cache.clear(); // sizes and colours are few; never grow without bound
     QPixmap pm(qMax(1, qRound(l.geo.width * dpr)), qMax(1, qRound(l.geo.height * dpr)));
     pm.setDevicePixelRatio(dpr);
-    pm.fill(Qt::transparent);
+    // Opaque, as drawLed fills it whole: copied without blending.
+    pm.fill(qc(colour::Gray));
     {
         QPainter pp(&pm);
         pp.setRenderHint(QPainter::Antialiasing, true);
@@ -153,7 +155,7 @@ void paintLed(QPainter& p, const LedModel& l, QPoint origin, qreal dpr) {
     p.drawPixmap(origin.x() + l.geo.left, origin.y() + l.geo.top, ledPixmap(l, dpr));
 }
 
-void paintBarrier(QPainter& p, const BarrierModel& b, qreal dpr) {
+void paintBarrier(QPainter& p, const BarrierModel& b, const QRegion& area, qreal dpr) {
     if (!b.visible) return;
     const QRect r(b.geo.left, b.geo.top, b.geo.width, b.geo.height);
     p.save();
@@ -164,8 +166,67 @@ void paintBarrier(QPainter& p, const BarrierModel& b, qreal dpr) {
     p.drawLine(r.left(), r.top(), r.left(), r.bottom());
     p.drawLine(r.right(), r.top(), r.right(), r.bottom());
     p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-    for (const LedModel& l : b.leds) paintLed(p, l, r.topLeft(), dpr);
+    // A record mostly repaints a few LEDs: the others are left out.
+    for (const LedModel& l : b.leds)
+        if (area.intersects(QRect(r.left() + l.geo.left, r.top() + l.geo.top, l.geo.width, l.geo.height)))
+            paintLed(p, l, r.topLeft(), dpr);
     p.restore();
+}
+
+void paintHead(QPainter& p, const ShapeModel& cap) {
+    p.setPen(QPen(qc(cap.pen), 1));
+    p.setBrush(qc(cap.brush));
+    p.drawEllipse(QRectF(cap.geo.left + 0.5, cap.geo.top + 0.5, cap.geo.width - 1, cap.geo.height - 1));
+}
+
+// A blinking head is repainted on every record, with the barrier number on
+// it, and both cost far more to draw than to copy: like the LEDs, each look
+// is drawn once and reused. Only the panel lies under a head, so the copy
+// carries the panel's colour around the half-disc.
+struct HeadLook {
+    int width, height;
+    Rgb brush, pen, panel;
+    QString caption; // the number label, at (dx, dy) inside the head
+    int dx, dy, fontSize;
+    Rgb colour;
+    FontFace face;
+    bool bold;
+    int dpr100;
+    bool operator==(const HeadLook&) const = default;
+};
+
+size_t qHash(const HeadLook& k, size_t seed = 0) {
+    return qHashMulti(seed, k.width, k.height, k.brush, k.pen, k.panel, k.caption, k.dx, k.dy,
+                      k.fontSize, k.colour, int(k.face), k.bold, k.dpr100);
+}
+
+// The head with its number label when the label lies well inside it (glyphs
+// may overhang their box by 2 px); else nullptr and both are drawn directly.
+const QPixmap* headPixmap(const ShapeModel& cap, const LabelModel& number, Rgb panel, qreal dpr) {
+    const Geometry& g = cap.geo;
+    const Geometry& n = number.geo;
+    if (g.width <= 0 || g.height <= 0 || n.left - 2 < g.left || n.top - 2 < g.top ||
+        n.left + n.width + 2 > g.left + g.width || n.top + n.height + 2 > g.top + g.height)
+        return nullptr;
+    static QHash<HeadLook, QPixmap> cache;
+    const HeadLook key{g.width, g.height, cap.brush, cap.pen, panel, number.visible ? number.caption : QString(),
+                       n.left - g.left, n.top - g.top, number.fontSize, number.colour, number.face,
+                       number.bold, qRound(dpr * 100)};
+    auto it = cache.find(key);
+    if (it != cache.end()) return &*it;
+    if (cache.size() > 1024) cache.clear(); // sizes and numbers are few; never grow without bound
+    QPixmap pm(qMax(1, qRound(g.width * dpr)), qMax(1, qRound(g.height * dpr)));
+    pm.setDevicePixelRatio(dpr);
+    {
+        QPainter pp(&pm);
+        pp.fillRect(QRect(0, 0, g.width, g.height), qc(panel));
+        pp.setRenderHint(QPainter::Antialiasing, true);
+        pp.setRenderHint(QPainter::TextAntialiasing, true);
+        pp.translate(-g.left, -g.top); // the same coordinates as on the monitor
+        paintHead(pp, cap);
+        label(pp, number);
+    }
+    return &*cache.insert(key, pm);
 }
 
 } // namespace
@@ -187,34 +248,58 @@ void TMonitor::setItalian(bool italian) {
 }
 
 void TMonitor::refresh() {
-    model_.autoSize();
+    // Records change only LEDs and heads, many times a second during a live
+    // acquisition: repaint just what of them changed. Any other change
+    // repaints the whole monitor. The barriers and heads are compared apart,
+    // without copying the whole model, as this runs for every record.
+    bool whole = !requestedValid_;
+    std::array<BarrierModel, 8> wasBarre;
+    std::array<ShapeModel, 8> wasCaps;
+    if (!whole) {
+        wasBarre = requested_.barre;
+        wasCaps = requested_.caps;
+        requested_.barre = model_.barre;
+        requested_.caps = model_.caps;
+        whole = !(requested_ == model_);
+    }
+    // The labels were measured when last shown, unless something else changed.
+    if (whole) model_.autoSize();
     const Geometry& g = model_.geo;
     if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
-    // Records change only LEDs and heads, many times a second during a live
-    // acquisition: repaint just the barriers that changed. Any other change
-    // repaints the whole monitor.
-    bool whole = !requestedValid_;
     QRegion dirty;
     if (!whole) {
-        MonitorModel rest = requested_;
-        for (size_t k = 0; k < rest.barre.size(); ++k) {
-            rest.barre[k] = model_.barre[k];
-            rest.caps[k] = model_.caps[k];
-        }
-        whole = !(rest == model_);
-        if (!whole) {
-            auto rect = [](const Geometry& r) { return QRect(r.left, r.top, r.width, r.height); };
-            for (size_t k = 0; k < model_.barre.size(); ++k) {
-                // A blinking head changes on every record: its own rectangle
-                // is enough, not its whole barrier.
-                if (!(requested_.barre[k] == model_.barre[k]))
-                    dirty += rect(requested_.barre[k].geo) | rect(model_.barre[k].geo);
-                if (!(requested_.caps[k] == model_.caps[k]))
-                    dirty += rect(requested_.caps[k].geo) | rect(model_.caps[k].geo);
+        auto rect = [](const Geometry& r) { return QRect(r.left, r.top, r.width, r.height); };
+        for (size_t k = 0; k < model_.barre.size() && !whole; ++k) {
+            const BarrierModel& was = wasBarre[k];
+            const BarrierModel& now = model_.barre[k];
+            // A record changes LEDs' colours and counters: the squares of
+            // those that changed are enough, not their whole barrier.
+            const bool sameFrame = was.geo == now.geo && was.visible == now.visible && was.colour == now.colour;
+            if (sameFrame) {
+                QRect leds;
+                for (size_t n = 0; n < now.leds.size(); ++n)
+                    if (!(was.leds[n] == now.leds[n]))
+                        leds |= rect(was.leds[n].geo.moved(was.geo.left, was.geo.top)) |
+                                rect(now.leds[n].geo.moved(now.geo.left, now.geo.top));
+                if (!leds.isEmpty()) dirty += leds;
+            } else {
+                dirty += rect(was.geo) | rect(now.geo);
+            }
+            // A blinking head changes on every record: its own rectangle, less
+            // the lower half that its barrier covers.
+            if (!(wasCaps[k] == model_.caps[k])) {
+                const QRect head = rect(wasCaps[k].geo) | rect(model_.caps[k].geo);
+                const QRect bar = rect(now.geo);
+                if (!sameFrame || !now.visible)
+                    dirty += head;
+                else if (head.left() >= bar.left() && head.right() <= bar.right() && head.bottom() >= bar.top())
+                    dirty += QRect(head.left(), head.top(), head.width(), bar.top() - head.top());
+                else
+                    dirty += QRegion(head) - bar;
             }
         }
     }
-    requested_ = model_;
+    if (whole) requested_ = model_;
     requestedValid_ = true;
     if (whole)
         update();
@@ -237,12 +322,30 @@ void TMonitor::paintEvent(QPaintEvent* e) {
     auto needed = [&area](const Geometry& g) {
         return area.intersects(QRect(g.left - 2, g.top - 2, g.width + 4, g.height + 4)); // glyph overhang
     };
+    const qreal dpr = devicePixelRatioF();
     const MonitorModel& m = model_;
     const QRect all = rect();
-    // The panel: silver, lowered outer and raised inner bevel.
-    p.fillRect(all, qc(m.colour));
-    bevel(p, all, colour::Gray, colour::White);
-    bevel(p, all.adjusted(1, 1, -1, -1), colour::White, colour::Gray);
+    // The panel: silver, lowered outer and raised inner bevel. Barriers and
+    // the heads drawn from a copy cover their rectangles whole, so a record's
+    // repaint, which lies within them, leaves the panel alone.
+    std::array<QRect, 16> opaque;
+    size_t opaqueCount = 0;
+    for (size_t k = 0; k < m.barre.size(); ++k) {
+        const Geometry& b = m.barre[k].geo;
+        const Geometry& c = m.caps[k].geo;
+        if (m.barre[k].visible) opaque[opaqueCount++] = QRect(b.left, b.top, b.width, b.height);
+        if (m.caps[k].visible && headPixmap(m.caps[k], m.labBarre[k], m.colour, dpr))
+            opaque[opaqueCount++] = QRect(c.left, c.top, c.width, c.height);
+    }
+    for (const QRect& r : area) {
+        bool covered = false;
+        for (size_t i = 0; i < opaqueCount && !covered; ++i) covered = opaque[i].contains(r);
+        if (!covered) p.fillRect(r & all, qc(m.colour));
+    }
+    if (!all.adjusted(2, 2, -2, -2).contains(area.boundingRect())) {
+        bevel(p, all, colour::Gray, colour::White);
+        bevel(p, all.adjusted(1, 1, -1, -1), colour::White, colour::Gray);
+    }
 
     // Shapes, labels, gauges and buttons first, in order of creation; the
     // barrier panels and beam indicators lie above them (so the lower half of
@@ -252,12 +355,14 @@ void TMonitor::paintEvent(QPaintEvent* e) {
     for (int k = 1; k <= 8; ++k) {
         if (needed(m.labVers[k - 1].geo)) label(p, m.labVers[k - 1]);
         const ShapeModel& cap = m.caps[k - 1];
-        if (cap.visible && needed(cap.geo)) {
-            p.setPen(QPen(qc(cap.pen), 1));
-            p.setBrush(qc(cap.brush));
-            p.drawEllipse(QRectF(cap.geo.left + 0.5, cap.geo.top + 0.5, cap.geo.width - 1, cap.geo.height - 1));
+        const LabelModel& number = m.labBarre[k - 1];
+        const QPixmap* head = cap.visible && needed(cap.geo) ? headPixmap(cap, number, m.colour, dpr) : nullptr;
+        if (head) {
+            p.drawPixmap(cap.geo.left, cap.geo.top, *head);
+            continue;
         }
-        if (needed(m.labBarre[k - 1].geo)) label(p, m.labBarre[k - 1]);
+        if (cap.visible && needed(cap.geo)) paintHead(p, cap);
+        if (needed(number.geo)) label(p, number);
     }
     for (int i = 1; i <= 4; ++i) {
         if (needed(m.labGruppi[i - 1].geo)) label(p, m.labGruppi[i - 1]);
@@ -266,7 +371,8 @@ void TMonitor::paintEvent(QPaintEvent* e) {
     p.setRenderHint(QPainter::Antialiasing, false);
     for (int i = 1; i <= 4; ++i) {
         for (const ShapeModel* s : {&m.sepDark[i - 1], &m.sepLight[i - 1]}) {
-            if (!s->visible || s->geo.height <= 0) continue;
+            if (!s->visible || s->geo.height <= 0 || !area.intersects(QRect(s->geo.left, s->geo.top, 1, s->geo.height)))
+                continue;
             p.fillRect(QRect(s->geo.left, s->geo.top, 1, s->geo.height), qc(s->pen));
         }
     }
@@ -279,12 +385,13 @@ void TMonitor::paintEvent(QPaintEvent* e) {
     if (needed(m.soundBeams.geo)) soundSwitch(p, m.soundBeams);
     if (needed(m.soundLeds.geo)) soundSwitch(p, m.soundLeds);
 
-    for (const BarrierModel& b : m.barre)
-        if (needed(b.geo)) paintBarrier(p, b, devicePixelRatioF());
+    for (const BarrierModel& b : m.barre) // nothing of a barrier lies outside its rectangle
+        if (area.intersects(QRect(b.geo.left, b.geo.top, b.geo.width, b.geo.height))) paintBarrier(p, b, area, dpr);
     p.setRenderHint(QPainter::Antialiasing, false);
     for (const auto& couple : m.raggi)
         for (const BeamIndicatorModel& r : couple)
-            if (r.visible) p.fillRect(QRect(r.geo.left, r.geo.top, r.geo.width, r.geo.height), qc(r.colour));
+            if (r.visible && area.intersects(QRect(r.geo.left, r.geo.top, r.geo.width, r.geo.height)))
+                p.fillRect(QRect(r.geo.left, r.geo.top, r.geo.width, r.geo.height), qc(r.colour));
 }
 
 void TMonitor::mousePressEvent(QMouseEvent* e) {

@@ -20,7 +20,7 @@ int versionOf(const std::uint8_t* versions, int b) {
     return (b % 2 == 1) ? v >> 4 : v & 0x0F;
 }
 
-void coupleSteps(MonitorModel& m, HubState& hub, int c, const CoupleSettings& cs, const std::uint8_t* versions,
+void coupleSteps(MonitorModel& m, int c, const CoupleSettings& cs, const std::uint8_t* versions,
                  bool compact) {
     // C1: power bar and couple letter.
     PowerBarModel& bar = m.bars[c - 1];
@@ -54,7 +54,6 @@ void coupleSteps(MonitorModel& m, HubState& hub, int c, const CoupleSettings& cs
         vers.caption = QStringLiteral("V. ") + QString::number(versionOf(versions, b));
         MonitorModel::autoSize(vers); // the label sizes itself to its caption
         m.barrier(b).visible = true;
-        hub.beamsDirty |= static_cast<std::uint8_t>(1u << (b - 1));
         m.labBarre[b - 1].visible = true;
         m.caps[b - 1].visible = true;
         vers.visible = true;
@@ -109,7 +108,7 @@ bool RiceviSet_SW(MonitorModel& m, HubState& hub, std::uint8_t kind,
         if (!(block[6] & (1u << (c - 1)))) continue;
         const CoupleSettings cs{codeOf(block[0], c), rangeOf(block[1], c),
                                 (block[7] >> (2 * (c - 1))) & 0x03, 0, true, block[8]};
-        coupleSteps(m, hub, c, cs, block.data() + 2, compact);
+        coupleSteps(m, c, cs, block.data() + 2, compact);
     }
     return true;
 }
@@ -146,7 +145,7 @@ bool RiceviSet_TC(MonitorModel& m, HubState& hub, std::uint8_t kind,
         if (block[38 + (c - 1)] == 0) continue;
         const CoupleSettings cs{codeOf(block[0], c), rangeOf(block[1], c), block[26 + (c - 1)],
                                 block[14 + (c - 1)], false, 0};
-        coupleSteps(m, hub, c, cs, block.data() + 2, compact);
+        coupleSteps(m, c, cs, block.data() + 2, compact);
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "monitor/display/Barra.h"
 #include "monitor/display/zoom.h"
+#include "monitor/ricevidati.h"
+#include "monitor/settings/settingsdecoders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QToolTip>
 #include <cmath>
 #include <optional>
+#include <random>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
@@ -244,6 +247,9 @@ TEST(TMonitorWidget, RecordRepaintsOnlyChangedBarriersAndShowsThemRight) {
     const Geometry b3 = m.barrier(3).geo, b6 = m.barrier(6).geo;
     EXPECT_TRUE(counter.painted.intersects(QRect(b3.left, b3.top, b3.width, b3.height)));
     EXPECT_FALSE(counter.painted.intersects(QRect(b6.left, b6.top, b6.width, b6.height)));
+    // ... and of barrier 3 only the LED that changed.
+    const Geometry beam1 = m.ledRect(3, 1);
+    EXPECT_FALSE(counter.painted.intersects(QRect(beam1.left, beam1.top, beam1.width, beam1.height)));
 
     // The screen shows exactly what a full render of the model shows.
     auto expectScreenMatchesModel = [&] {
@@ -279,4 +285,48 @@ TEST(TMonitorWidget, RecordRepaintsOnlyChangedBarriersAndShowsThemRight) {
     w->refresh();
     QApplication::processEvents();
     EXPECT_TRUE(counter.painted.contains(QRect(b6.left, b6.top, b6.width, b6.height)));
+}
+
+// Live records repaint only what they change: after every record, whatever
+// it changed (all twelve bytes now and then, blinking heads, a zoom change,
+// a barrier hidden), the screen must show what a full repaint shows.
+TEST(TMonitorWidget, PartialRepaintsLeaveNothingStale) {
+    QWidget top;
+    auto* w = new TMonitor(&top);
+    w->SetDimeLed(29);
+    top.resize(w->width() + 2, w->height() + 2);
+    top.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+    MonitorModel& m = w->model();
+    HubState hub;
+    resetDisplay(m, hub, false, false);
+    RiceviSet_SW(m, hub, 0x40, {0xBF, 0x00, 0x11, 0x11, 0x11, 0x11, 0x0F, 0x00, 0x00}, false);
+    hub.stream.blinkCount = 5;
+    w->refresh();
+    QApplication::processEvents();
+
+    std::mt19937 rng(11);
+    StateRecord rec{};
+    for (int i = 0; i < 80; ++i) {
+        if (i == 40) w->SetDimeLed(17);
+        if (i == 60) { // its head goes on blinking, now whole
+            m.barrier(3).visible = false;
+            hub.blink[2] = 9;
+        }
+        if (i % 16 == 15) {
+            for (auto& b : rec) b ^= static_cast<std::uint8_t>(1 + rng() % 255);
+        } else {
+            rec[rng() % 12] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+        }
+        RiceviDati(m, hub, rec, false, false, i >= 66 && i < 72);
+        w->refresh();
+        QApplication::processEvents();
+        const QImage screen = top.screen()->grabWindow(top.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage full = render(*w);
+        const QImage shown = screen.copy(QRect(w->pos(), full.size()));
+        if (shown == full) continue;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                ASSERT_EQ(at(shown, {x, y}), at(full, {x, y})) << "record " << i << " at " << x << "," << y;
+    }
 }

@@ -34,6 +34,7 @@ void usage(FILE* to) {
         "  --seed N             random events seed\n"
         "  --event-every N      random: one change in N records on average (default 10)\n"
         "  --rate R             replay: time scale (2 = twice as fast)\n"
+        "  --churn-every N      every Nth record also changes all its bytes\n"
         "  --silent-after N     each stream goes quiet after N records\n"
         "  --garbage-every N    every Nth record has a wrong marker\n"
         "  --wrong-echo         answer 0x83 with a wrong first byte\n"
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
             cfg.events.file = e == "random" ? std::string() : e;
         } else if (a == "--seed") cfg.events.seed = static_cast<unsigned>(num(next()));
         else if (a == "--event-every") cfg.events.everyRecords = std::max(1, static_cast<int>(num(next())));
+        else if (a == "--churn-every") cfg.events.churnEvery = std::max(0, static_cast<int>(num(next())));
         else if (a == "--rate") {
             cfg.events.rate = std::strtod(next(), nullptr);
             ok = cfg.events.rate > 0;

@@ -63,6 +63,12 @@ struct StreamState {
         }
     }
 
+    // Every byte of the record takes a new value: the busiest a display can be.
+    void churn() {
+        for (int i = 0; i < recordLength; ++i)
+            state[static_cast<size_t>(i)] ^= static_cast<std::uint8_t>(std::uniform_int_distribution<int>(1, 255)(rng));
+    }
+
     void scriptEvent(Clock::time_point now) {
         if (!scriptStarted) {
             scriptStarted = true;
@@ -91,6 +97,7 @@ struct StreamState {
         }
         if (script.empty() && cfg.events.file.empty()) randomEvent();
         else scriptEvent(now);
+        if (cfg.events.churnEvery > 0 && (total + 1) % cfg.events.churnEvery == 0) churn();
 
         std::uint8_t rec[13];
         const bool garbage = f.garbageEvery > 0 && (total + 1) % f.garbageEvery == 0;

@@ -44,6 +44,7 @@ struct EventSource {
     unsigned seed = 1;
     int everyRecords = 10;     // random: one change in this many records, on average
     double rate = 1.0;         // replay: time scale
+    int churnEvery = 0;        // every Nth record changes all its bytes (0: never)
 };
 
 struct MonitorConfig {
