@@ -59,9 +59,13 @@ TEST(HubdatAnalysis, ChartFilesAndImages) {
     const QString dat = dir.filePath("s.dat");
     ASSERT_TRUE(sample().save(dat));
 
-    // Day chart of couple B: the same file and the same picture as built here.
-    ToolRun r = hubdat({"chart", dat, "--couple", "B", "--day", "2026-06-13", "--image", dir.filePath("b.png")});
+    // Day chart of couple B: the same file and the same picture as built here;
+    // outside a desktop session (no runtime folder) without a warning.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_RUNTIME_DIR");
+    ToolRun r = hubdat({"chart", dat, "--couple", "B", "--day", "2026-06-13", "--image", dir.filePath("b.png")}, env);
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("XDG_RUNTIME_DIR")) << r.err.toStdString();
     const QByteArray toolFile = testrec::readAll(dat + ".DMo");
     EXPECT_EQ(toolFile, buildSlots(dir, sample(), 2, dayRange(QDate(2026, 6, 13))));
     QImage mine = newChartImage();

@@ -350,14 +350,36 @@ TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
     EXPECT_FALSE(QFileInfo(sim.link).isSymLink());
 }
 
-TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
-    QTemporaryDir dir;
+namespace {
+
+// hubmonitor --port DEVICE --record guard loses its device, which comes back
+// as a new pty: under the same name (hubsim makes its link again), or, with
+// a stable link, under another tty (ttyUSB0 coming back as ttyUSB1): udev
+// removes the /dev/serial/by-id link at the unplugging and makes it again,
+// pointing at the new tty.
+void reopenAVanishedDevice(bool stableLink) {
+    QTemporaryDir dir, dirB;
     Sim first(dir, {"--vanish-after", "25", "--event-every", "2"});
     ASSERT_FALSE(first.link.isEmpty());
-    const QString link = first.link;
+    std::unique_ptr<Sim> second;
+    QString port = first.link;
+    const QString stable = dir.filePath("serial/by-id/usb-Zembra_Hub_A1-if00-port0");
+    auto pointAt = [&](const QString& pty) { // as udev does: a new link renamed into place
+        const QByteArray tmp = QFile::encodeName(stable + ".tmp");
+        return ::symlink(QFile::encodeName(pty).constData(), tmp.constData()) == 0 &&
+               ::rename(tmp.constData(), QFile::encodeName(stable).constData()) == 0;
+    };
+    if (stableLink) {
+        second = std::make_unique<Sim>(dirB, QStringList{"--event-every", "2", "--seed", "7"});
+        ASSERT_FALSE(second->link.isEmpty());
+        ASSERT_NE(QFileInfo(first.link).symLinkTarget(), QFileInfo(second->link).symLinkTarget());
+        ASSERT_TRUE(QDir(dir.path()).mkpath("serial/by-id"));
+        ASSERT_TRUE(pointAt(QFileInfo(first.link).symLinkTarget()));
+        port = stable;
+    }
     QProcess mon;
     mon.setWorkingDirectory(dir.path());
-    startMonitor(mon, {"--port", link, "--record", "guard"});
+    startMonitor(mon, {"--port", port, "--record", "guard"});
     ASSERT_TRUE(mon.waitForStarted(5000));
     QByteArray err;
     auto waitFor = [&](const char* text, int ms) {
@@ -367,17 +389,25 @@ TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
         }
         return err.contains(text);
     };
-    // The device goes away (the link too) and the program keeps trying.
+    // The device goes away and the program keeps trying.
     ASSERT_TRUE(waitFor("reopening", 20000)) << err.toStdString();
-    for (int i = 0; i < 50 && QFileInfo::exists(link); ++i) std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(QFileInfo::exists(link));
+    if (stableLink) {
+        ASSERT_TRUE(QFile::remove(stable)); // unplugged
+    } else {
+        for (int i = 0; i < 50 && QFileInfo::exists(port); ++i) std::this_thread::sleep_for(100ms);
+        EXPECT_FALSE(QFileInfo::exists(port));
+    }
     EXPECT_TRUE(waitFor("Unable to open com port: 2", 6000)) << err.toStdString(); // a reopening failed
     EXPECT_EQ(mon.state(), QProcess::Running);
-    // The same device comes back (a new pty under the same name).
-    Sim second(dir, {"--event-every", "2", "--seed", "7"}, "sim2.log");
-    ASSERT_EQ(second.link, link);
+    if (stableLink) {
+        ASSERT_TRUE(pointAt(QFileInfo(second->link).symLinkTarget())); // plugged in again
+    } else {
+        second = std::make_unique<Sim>(dir, QStringList{"--event-every", "2", "--seed", "7"}, "sim2.log");
+        ASSERT_EQ(second->link, port);
+    }
     ASSERT_TRUE(waitFor("reopened", 6000)) << err.toStdString();
-    const QString file = dir.filePath("guard__PORT-hub.dat");
+    const QString file = dir.filePath(stableLink ? "guard__PORT-usb-Zembra_Hub_A1-if00-port0.dat"
+                                                 : "guard__PORT-hub.dat");
     // The second hub's settings and a few of its states reach the file.
     EXPECT_TRUE(waitUntil(
         [&] {
@@ -396,6 +426,8 @@ TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
     const FileRecords f = readBack(file);
     EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
     EXPECT_EQ(f.settings.size(), 2u);
+    EXPECT_EQ(first.lines('S').size(), 1u);
+    EXPECT_EQ(second->lines('S').size(), 1u);
     hub::DataFileReader r;
     ASSERT_TRUE(r.open(file));
     double start;
@@ -416,6 +448,20 @@ TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
     EXPECT_GT(after.size(), 3u);
     hub::MonitorModel m;
     expectReplaysWhole(file, f.states.size(), m);
+}
+
+} // namespace
+
+// Both ways side by side: each waits in real time on its own hubs.
+TEST(EndToEnd, HubmonitorUnattendedReopensAVanishedDeviceAndKeepsRecording) {
+    const struct {
+        const char* name;
+        bool stableLink;
+    } cases[] = {{"the same name again", false}, {"a stable link moved to another tty", true}};
+    sideBySide(std::size(cases), [&](size_t i) {
+        SCOPED_TRACE(cases[i].name);
+        reopenAVanishedDevice(cases[i].stableLink);
+    });
 }
 
 TEST(EndToEnd, UnattendedOptionsAreCheckedBeforeAnythingStarts) {
@@ -521,59 +567,4 @@ TEST(EndToEnd, TheSimulatedHubReplaysARecordingsStates) {
     a.stop();
     // The first state is already due when the stream starts.
     EXPECT_EQ(readBack(dir.filePath("rec.dat")).states, script);
-}
-
-// The adapter comes back under another tty (ttyUSB0 as ttyUSB1): udev removes
-// its /dev/serial/by-id link at the unplugging and makes it again, pointing at
-// the new tty. hubmonitor given the link goes on recording from the new one.
-TEST(EndToEnd, HubmonitorUnattendedFollowsAStableLinkToTheAdaptersNewTty) {
-    QTemporaryDir dir, dirA, dirB;
-    Sim first(dirA, {"--vanish-after", "25", "--event-every", "2"});
-    Sim second(dirB, {"--event-every", "2", "--seed", "7"});
-    ASSERT_FALSE(first.link.isEmpty());
-    ASSERT_FALSE(second.link.isEmpty());
-    const QString ptyA = QFileInfo(first.link).symLinkTarget(), ptyB = QFileInfo(second.link).symLinkTarget();
-    ASSERT_NE(ptyA, ptyB);
-    ASSERT_TRUE(QDir(dir.path()).mkpath("serial/by-id"));
-    const QString stable = dir.filePath("serial/by-id/usb-Zembra_Hub_A1-if00-port0");
-    auto pointAt = [&](const QString& pty) { // as udev does: a new link renamed into place
-        const QByteArray tmp = QFile::encodeName(stable + ".tmp");
-        return ::symlink(QFile::encodeName(pty).constData(), tmp.constData()) == 0 &&
-               ::rename(tmp.constData(), QFile::encodeName(stable).constData()) == 0;
-    };
-    ASSERT_TRUE(pointAt(ptyA));
-
-    QProcess mon;
-    mon.setWorkingDirectory(dir.path());
-    startMonitor(mon, {"--port", stable, "--record", "guard"});
-    ASSERT_TRUE(mon.waitForStarted(5000));
-    QByteArray err;
-    auto waitFor = [&](const char* text, int ms) {
-        for (int i = 0; i < ms / 100 && !err.contains(text); ++i) {
-            mon.waitForReadyRead(100);
-            err += mon.readAllStandardError();
-        }
-        return err.contains(text);
-    };
-    ASSERT_TRUE(waitFor("reopening", 20000)) << err.toStdString();
-    ASSERT_TRUE(QFile::remove(stable)); // unplugged
-    ASSERT_TRUE(waitFor("Unable to open com port: 2", 5000)) << err.toStdString();
-    ASSERT_TRUE(pointAt(ptyB)); // plugged in again, under another tty
-    ASSERT_TRUE(waitFor("reopened", 6000)) << err.toStdString();
-    std::this_thread::sleep_for(2500ms);
-    ::kill(static_cast<pid_t>(mon.processId()), SIGTERM);
-    ASSERT_TRUE(mon.waitForFinished(6000));
-    EXPECT_EQ(mon.exitCode(), 0);
-
-    // One file, named after the link, with a settings record from each hub
-    // and states streamed by the second one.
-    const QString file = dir.filePath("guard__PORT-usb-Zembra_Hub_A1-if00-port0.dat");
-    const FileRecords f = readBack(file);
-    EXPECT_EQ(f.reason, hub::StopReason::EndRecord);
-    EXPECT_EQ(f.settings.size(), 2u);
-    EXPECT_EQ(first.lines('S').size(), 1u);
-    EXPECT_EQ(second.lines('S').size(), 1u);
-    EXPECT_GT(second.lines('R').size(), 20u);
-    hub::MonitorModel m;
-    expectReplaysWhole(file, f.states.size(), m);
 }

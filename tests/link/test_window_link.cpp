@@ -139,8 +139,7 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     EXPECT_EQ(control<QTimer>(w, "TimerComSet")->interval(), 1000);
     EXPECT_FALSE(control<QTimer>(w, "TimerComDati")->isActive());
 
-    QTest::qWait(2500);
-    EXPECT_GT(control<QLabel>(w, "LCounter")->text().toLongLong(), 5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return control<QLabel>(w, "LCounter")->text().toLongLong() > 5; }, 8000));
     EXPECT_TRUE(control<QLabel>(w, "LNoData")->isHidden());
     EXPECT_LT(control<QLabel>(w, "LBuffer")->text().toInt(), 40);
     EXPECT_TRUE(control<QTimer>(w, "TimerComDati")->isActive() != control<QTimer>(w, "TimerComSet")->isActive() || !control<QTimer>(w, "TimerComSet")->isActive());
