@@ -7,6 +7,7 @@
 #include "monitor/ricevidati.h"
 #include "monitor/settings/settingsdecoders.h"
 #include "serial/comms.h"
+#include "simhub.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,35 +25,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using Sim = testsupport::SimHub;
+
 QString buildDir() { return qEnvironmentVariable("HUB_BUILD_DIR"); }
 
-// hubsim running on its own pty; SIGTERM at the end.
-struct Sim {
-    QProcess proc;
-    QString link, log;
-    Sim(const QTemporaryDir& dir, QStringList args, const QString& logName = "sim.log") {
-        log = dir.filePath(logName);
-        args << "--link" << dir.filePath("hub") << "--log" << log;
-        proc.start(buildDir() + "/tools/hubsim/hubsim", args);
-        if (proc.waitForReadyRead(5000)) link = QString::fromLocal8Bit(proc.readLine()).trimmed();
-    }
-    ~Sim() {
-        proc.terminate();
-        proc.waitForFinished(3000);
-    }
-    // Settings blocks ("S") and state records ("R"; "G" for a bad marker) sent, in order.
-    std::vector<std::vector<std::uint8_t>> lines(char tag) const {
-        std::vector<std::vector<std::uint8_t>> out;
-        QFile f(log);
-        if (!f.open(QIODevice::ReadOnly)) return out;
-        for (const QByteArray& l : f.readAll().split('\n')) {
-            if (l.size() < 2 || l[0] != tag) continue;
-            const QByteArray bytes = QByteArray::fromHex(l.mid(2));
-            out.emplace_back(bytes.begin(), bytes.end());
-        }
-        return out;
-    }
-};
 
 // The window's side, on the model with the real decoders and record application.
 struct ModelHost : hub::HubLinkHost {

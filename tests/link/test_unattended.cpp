@@ -7,6 +7,7 @@
 #include "monitor/datafile.h"
 #include "monitor/unattended.h"
 #include "mainwindow.h"
+#include "simhub.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -26,31 +27,10 @@
 
 namespace {
 
+using Sim = testsupport::SimHub;
+
 QString buildDir() { return qEnvironmentVariable("HUB_BUILD_DIR"); }
 
-struct Sim {
-    QProcess proc;
-    QString link, log;
-    Sim(const QTemporaryDir& dir, QStringList args) {
-        log = dir.filePath("sim.log");
-        args << "--link" << dir.filePath("hub") << "--log" << log;
-        proc.start(buildDir() + "/tools/hubsim/hubsim", args);
-        if (proc.waitForReadyRead(5000)) link = QString::fromLocal8Bit(proc.readLine()).trimmed();
-    }
-    ~Sim() {
-        proc.terminate();
-        proc.waitForFinished(3000);
-    }
-    // The device vanishes at once (the pty's other side closes).
-    void vanish() {
-        proc.kill();
-        proc.waitForFinished(3000);
-    }
-    int recordsSent() const {
-        QFile f(log);
-        return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count("\nR ")) : 0;
-    }
-};
 
 struct Monitor {
     QProcess proc;

@@ -2,6 +2,7 @@
 // FermaRic, against the simulated hub.
 #include "common/DialogSeam.h"
 #include "mainwindow.h"
+#include "simhub.h"
 #include "monitor/FRicevi.h"
 #include "monitor/FStop.h"
 #include "monitor/datafile.h"
@@ -26,19 +27,8 @@ using mainwin_test::control;
 
 namespace {
 
-struct SimHub {
-    QProcess proc;
-    QString link;
-    SimHub(const QTemporaryDir& dir, QStringList args) {
-        args << "--link" << dir.filePath("hub");
-        proc.start(qEnvironmentVariable("HUB_BUILD_DIR") + "/tools/hubsim/hubsim", args);
-        if (proc.waitForReadyRead(5000)) link = QString::fromLocal8Bit(proc.readLine()).trimmed();
-    }
-    ~SimHub() {
-        proc.terminate();
-        proc.waitForFinished(3000);
-    }
-};
+using testsupport::SimHub;
+
 
 hub::TAnalisiBarre::RiceviPreset fields(const QString& port, bool record, const QString& name,
                                    bool unattended = false) {
