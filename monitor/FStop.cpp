@@ -6,6 +6,8 @@
 #include <QShowEvent>
 #include <QTimer>
 
+namespace hub {
+
 TStop::TStop(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                    Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -77,3 +79,5 @@ void TStop::Timer1Timer() {
     LOK->setText(QStringLiteral("NO"));
     done(ResultNO);
 }
+
+} // namespace hub

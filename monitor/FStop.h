@@ -9,6 +9,8 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
+namespace hub {
+
 class TStop : public QDialog {
     Q_OBJECT
 public:
@@ -32,3 +34,5 @@ protected:
     void showEvent(QShowEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 };
+
+} // namespace hub

@@ -16,6 +16,8 @@
 #include <QScreen>
 #include <QShowEvent>
 
+namespace hub {
+
 bool TChartWindow::assumeNoPrinter = false;
 
 namespace {
@@ -230,3 +232,5 @@ void TChartWindow::done(int r) {
     FormClose();
     QDialog::done(r);
 }
+
+} // namespace hub

@@ -11,9 +11,12 @@
 #include <QImage>
 
 class QFrame;
+class QPrinter;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+
+namespace hub {
 
 class TChartWindow : public QDialog {
     Q_OBJECT
@@ -69,10 +72,12 @@ protected:
     bool built_ = false;
 
 private:
-    void printTo(class QPrinter& printer);
+    void printTo(QPrinter& printer);
     QString recordingPath_;
     int couple_ = 1;
     hub::RecordFile recording_;
     QImage image_;
     bool shownOnce_ = false;
 };
+
+} // namespace hub

@@ -4,6 +4,8 @@
 
 #include <QLabel>
 
+namespace hub {
+
 TDaySimula::TDaySimula(QWidget* parent) : TChartWindow(parent, QStringLiteral("DaySimula")) {
     setObjectName(QStringLiteral("DaySimula"));
 }
@@ -28,3 +30,5 @@ void TDaySimula::FormShow() {
 hub::ActivityRange TDaySimula::chartRange() const { return hub::hourRange(day_, hour_); }
 
 QString TDaySimula::chartTitle() const { return hub::hourTitle(day_, hour_, couple()); }
+
+} // namespace hub

@@ -3,6 +3,8 @@
 // opened by the day chart's hour buttons.
 #include "monitor/analysis/ChartWindow.h"
 
+namespace hub {
+
 class TDaySimula : public TChartWindow {
     Q_OBJECT
 public:
@@ -24,3 +26,5 @@ private:
     QDate day_;
     int hour_ = 0;
 };
+
+} // namespace hub

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+namespace hub {
+
 TSimula::TSimula(QWidget* parent) : TChartWindow(parent, QStringLiteral("Simula")) {
     setObjectName(QStringLiteral("Simula"));
     // The hour buttons sit over the hour numbers of the axis (30 pixels an hour).
@@ -68,3 +70,5 @@ void TSimula::VisOra(int hour) {
     d.setHour(selectedDay(), hour);
     hub::execDialog(&d, QStringLiteral("DaySimula"));
 }
+
+} // namespace hub

@@ -9,6 +9,8 @@
 class QComboBox;
 class QToolButton;
 
+namespace hub {
+
 class TSimula : public TChartWindow {
     Q_OBJECT
 public:
@@ -30,3 +32,5 @@ protected:
     hub::ActivityRange chartRange() const override;
     QString chartTitle() const override;
 };
+
+} // namespace hub

@@ -10,7 +10,8 @@
 #include <QScreen>
 #include <QTableView>
 
-using namespace hub;
+namespace hub {
+
 
 namespace {
 const QColor kSilver(0xC0, 0xC0, 0xC0);
@@ -160,7 +161,6 @@ void TAnalisi::alignHeadings() {
 
 void TAnalisi::SpeedButton1Click() { accept(); }
 
-namespace hub {
 
 ChangeListResult showChangeList(QWidget* parent, const QString& nomeArch, const QString& dataFile,
                                 const QString& clickBarra, const QString& clickLed, bool italian,

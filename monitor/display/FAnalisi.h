@@ -12,6 +12,8 @@ class QLabel;
 class QPushButton;
 class QTableView;
 
+namespace hub {
+
 class TAnalisi : public QDialog {
     Q_OBJECT
 public:
@@ -47,8 +49,6 @@ public:
 private:
     void alignHeadings();
 };
-
-namespace hub {
 
 enum class ChangeListResult {
     NotShown,   // no recording in use or no element clicked: nothing happens

@@ -62,7 +62,7 @@ protected:
     void SetUp() override {
         DialogSeam::clear();
         hub::setRegionalFormats(QStringLiteral("dd/MM/yyyy"), QStringLiteral("HH.mm.ss"));
-        TChartWindow::assumeNoPrinter = true;
+        hub::TChartWindow::assumeNoPrinter = true;
     }
     void TearDown() override {
         DialogSeam::clear();
@@ -144,7 +144,7 @@ TEST_F(AnalysisWindows, TimeLineOpensTheDayChartOfItsCouple) {
     const int height = w.height();
     bool seen = false;
     onModal([&](QWidget* m) {
-        auto* s = qobject_cast<TSimula*>(m);
+        auto* s = qobject_cast<hub::TSimula*>(m);
         ASSERT_NE(s, nullptr) << DialogSeam::shown().join("\n").toStdString();
         seen = true;
         EXPECT_EQ(w.height(), height) << "restored before the chart shows";
@@ -169,7 +169,7 @@ TEST_F(AnalysisWindows, TimeLineOpensTheDayChartOfItsCouple) {
 
 TEST_F(AnalysisWindows, DayListAndHourButtons) {
     ASSERT_TRUE(twoDays().save(path("site.dat")));
-    TSimula s;
+    hub::TSimula s;
     s.setRecording(path("site.dat"));
     s.setCouple(1);
     s.setDays({QDate(2026, 6, 12), QDate(2026, 6, 13)});
@@ -192,7 +192,7 @@ TEST_F(AnalysisWindows, DayListAndHourButtons) {
     EXPECT_EQ(s.SBOra[9]->x() - s.SBOra[8]->x(), 30);
     bool seen = false;
     onModal([&](QWidget* m) {
-        auto* d = qobject_cast<TDaySimula*>(m);
+        auto* d = qobject_cast<hub::TDaySimula*>(m);
         ASSERT_NE(d, nullptr);
         seen = true;
         EXPECT_EQ(d->windowTitle(), "DaySimula");
@@ -213,7 +213,7 @@ TEST_F(AnalysisWindows, HourRangeDoesNotDependOnRegionalTexts) {
     // 08:00:00 to 08:59:59, so an event at 08:59:58.5 makes the 720th record.
     hub::setRegionalFormats(QStringLiteral("MMM d, yyyy"), QStringLiteral("h:mm:ss AP"));
     ASSERT_TRUE(twoDays().save(path("site.dat")));
-    TDaySimula d;
+    hub::TDaySimula d;
     d.setRecording(path("site.dat"));
     d.setCouple(3);
     d.setHour(QDate(2026, 6, 12), 8);
@@ -226,7 +226,7 @@ TEST_F(AnalysisWindows, HourRangeDoesNotDependOnRegionalTexts) {
 
 TEST_F(AnalysisWindows, SaveBmpNameRule) {
     ASSERT_TRUE(twoDays().save(path("site.dat")));
-    TDaySimula d;
+    hub::TDaySimula d;
     d.setRecording(path("site.dat"));
     d.setHour(QDate(2026, 6, 12), 8);
     d.show();
@@ -265,7 +265,7 @@ TEST_F(AnalysisWindows, SaveBmpNameRule) {
 
 TEST_F(AnalysisWindows, PrintWithoutPrinterOffersAPdf) {
     ASSERT_TRUE(twoDays().save(path("site.dat")));
-    TSimula s;
+    hub::TSimula s;
     s.setRecording(path("site.dat"));
     s.setDays({QDate(2026, 6, 12)});
     s.show();
@@ -290,7 +290,7 @@ TEST_F(AnalysisWindows, ARecordingThatVanishesBeforeTheChartIsToldAndNothingStal
     old.write(QByteArray(11 * 720, '\xFF'));
     old.close();
     DialogSeam::push("error", 0);
-    TSimula s;
+    hub::TSimula s;
     s.setRecording(path("gone.dat"));
     s.setDays({QDate(2026, 6, 12)});
     s.show();

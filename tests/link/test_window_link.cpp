@@ -135,11 +135,11 @@ TEST_F(WindowLink, AcquireRecordAndStopAfterConfirmation) {
     EXPECT_TRUE(control<QTimer>(w, "TimerComDati")->isActive() != control<QTimer>(w, "TimerComSet")->isActive() || !control<QTimer>(w, "TimerComSet")->isActive());
 
     // "NO" keeps it running; "YES" stops it.
-    hub::DialogSeam::push("stop", TStop::ResultNO);
+    hub::DialogSeam::push("stop", hub::TStop::ResultNO);
     w.FermaRic(true);
     EXPECT_TRUE(w.state().acquiring());
     EXPECT_TRUE(w.port.connected());
-    hub::DialogSeam::push("stop", TStop::ResultSI);
+    hub::DialogSeam::push("stop", hub::TStop::ResultSI);
     w.FermaRic(true);
     EXPECT_FALSE(w.state().acquiring());
     EXPECT_FALSE(w.port.connected());

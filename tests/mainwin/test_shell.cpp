@@ -149,7 +149,7 @@ TEST_F(Shell, LiveWindowNeverLoadsOnPaint) {
 TEST_F(Shell, EscapeWithoutAcquisitionAsksNothing) {
     mainwin_test::QuietWindow w;
     w.show();
-    DialogSeam::push(QStringLiteral("stop"), TStop::ResultSI);
+    DialogSeam::push(QStringLiteral("stop"), hub::TStop::ResultSI);
     QTest::keyClick(control<QPushButton>(w, "SBEXIT"), Qt::Key_Escape);
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_EQ(DialogSeam::pending(), 1); // the question was never asked
@@ -168,7 +168,7 @@ TEST_F(Shell, CloseIsRefusedWhileAcquiringAndTheAnswerIsNo) {
     w.show();
     mainwin_test::startAcquisition(w);
     ASSERT_TRUE(w.state().acquiring());
-    DialogSeam::push(QStringLiteral("stop"), TStop::ResultNO);
+    DialogSeam::push(QStringLiteral("stop"), hub::TStop::ResultNO);
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.state().stop, hub::MainWindowState::StopAnswer::No);
@@ -185,9 +185,9 @@ TEST_F(Shell, AnswersDecideWhetherEscAndCloseStop) {
         int result;
         Answer stored;
         bool stops;
-    } cases[] = {{"NO", TStop::ResultNO, Answer::No, false},
-                 {"SI", TStop::ResultSI, Answer::Yes, true},
-                 {"KO", TStop::ResultKO, Answer::Closed, true}};
+    } cases[] = {{"NO", hub::TStop::ResultNO, Answer::No, false},
+                 {"SI", hub::TStop::ResultSI, Answer::Yes, true},
+                 {"KO", hub::TStop::ResultKO, Answer::Closed, true}};
     for (const auto& c : cases) {
         for (const char* how : {"esc", "close"}) {
             mainwin_test::QuietWindow w;

@@ -55,7 +55,7 @@ TEST_F(StopQuestion, QueuedAnswersReachLOK) {
     const struct {
         int result;
         Answer a;
-    } cases[] = {{TStop::ResultNO, Answer::No}, {TStop::ResultSI, Answer::Yes}, {TStop::ResultKO, Answer::Closed}};
+    } cases[] = {{hub::TStop::ResultNO, Answer::No}, {hub::TStop::ResultSI, Answer::Yes}, {hub::TStop::ResultKO, Answer::Closed}};
     for (const auto& c : cases) {
         mainwin_test::QuietWindow w;
         DialogSeam::push(QStringLiteral("stop"), c.result);
@@ -71,12 +71,12 @@ TEST_F(StopQuestion, ButtonsAndWindowCloseAnswerInTheDialog) {
         const char* expected;
         int result;
     } cases[] = {
-        {"BNO", "NO", TStop::ResultNO},
-        {"BSI", "SI", TStop::ResultSI},
-        {"close", "KO", TStop::ResultKO},
+        {"BNO", "NO", hub::TStop::ResultNO},
+        {"BSI", "SI", hub::TStop::ResultSI},
+        {"close", "KO", hub::TStop::ResultKO},
     };
     for (const auto& c : cases) {
-        TStop dlg;
+        hub::TStop dlg;
         const QString action = QLatin1String(c.action);
         QTimer::singleShot(20, &dlg, [&dlg, action] {
             if (action == QLatin1String("BNO"))
@@ -92,25 +92,25 @@ TEST_F(StopQuestion, ButtonsAndWindowCloseAnswerInTheDialog) {
 }
 
 TEST_F(StopQuestion, EscapeDoesNotAnswer) {
-    TStop dlg;
+    hub::TStop dlg;
     dlg.Timer1->setInterval(300);
     QTimer::singleShot(20, &dlg, [&dlg] { QTest::keyClick(&dlg, Qt::Key_Escape); });
-    EXPECT_EQ(dlg.exec(), TStop::ResultNO); // only the time-out ended it
+    EXPECT_EQ(dlg.exec(), hub::TStop::ResultNO); // only the time-out ended it
     EXPECT_EQ(dlg.LOK->text(), QLatin1String("NO"));
 }
 
 TEST_F(StopQuestion, SilenceCountsAsNo) {
-    TStop dlg;
+    hub::TStop dlg;
     EXPECT_EQ(dlg.Timer1->interval(), 5000);
     dlg.Timer1->setInterval(50);
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(dlg.exec(), TStop::ResultNO); // nothing pressed: the dialog runs until its timer
+    EXPECT_EQ(dlg.exec(), hub::TStop::ResultNO); // nothing pressed: the dialog runs until its timer
     EXPECT_GE(t.elapsed(), 40);
     EXPECT_LT(t.elapsed(), 3000);
     // The window takes that result as "NO".
     mainwin_test::QuietWindow w;
-    DialogSeam::push(QStringLiteral("stop"), TStop::ResultNO);
+    DialogSeam::push(QStringLiteral("stop"), hub::TStop::ResultNO);
     w.DomandaStop();
     EXPECT_EQ(w.state().stop, hub::MainWindowState::StopAnswer::No);
 }
@@ -121,7 +121,7 @@ TEST_F(StopQuestion, ItalianYesButtonSaysSi) {
     QString seen;
     QTimer::singleShot(20, [&seen] {
         for (QWidget* tl : QApplication::topLevelWidgets())
-            if (auto* s = qobject_cast<TStop*>(tl); s && s->isVisible()) {
+            if (auto* s = qobject_cast<hub::TStop*>(tl); s && s->isVisible()) {
                 seen = s->BSI->text();
                 QTest::mouseClick(s->BSI, Qt::LeftButton);
             }
