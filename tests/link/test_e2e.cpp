@@ -193,7 +193,12 @@ FileRecords recordedSoFar(const QString& path) {
 
 } // namespace
 
-TEST(EndToEnd, RecordingHoldsWhatTheSimulatedHubSent) {
+namespace {
+
+// Acquisitions of simulated hubs that wait in real time, each on its own hub:
+// run side by side by the test after them.
+
+void recordingHoldsWhatTheSimulatedHubSent() {
     const struct {
         const char* name;
         QStringList args;
@@ -261,7 +266,7 @@ TEST(EndToEnd, RecordingHoldsWhatTheSimulatedHubSent) {
     }
 }
 
-TEST(EndToEnd, AVanishedDeviceLeavesACompleteFileThatReplays) {
+void aVanishedDeviceLeavesACompleteFileThatReplays() {
     QTemporaryDir dir;
     Sim sim(dir, {"--vanish-after", "30", "--event-every", "2"});
     ASSERT_FALSE(sim.link.isEmpty());
@@ -285,7 +290,7 @@ TEST(EndToEnd, AVanishedDeviceLeavesACompleteFileThatReplays) {
     expectSameLeds(a.host.model, m);
 }
 
-TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
+void hubmonitorStartsUnattendedAndStopsCleanlyOnSigterm() {
     QTemporaryDir dir;
     Sim sim(dir, {"--event-every", "2"});
     ASSERT_FALSE(sim.link.isEmpty());
@@ -325,6 +330,8 @@ TEST(EndToEnd, HubmonitorStartsUnattendedAndStopsCleanlyOnSigterm) {
     EXPECT_TRUE(sim.proc.waitForFinished(3000));
     EXPECT_FALSE(QFileInfo(sim.link).isSymLink());
 }
+
+} // namespace
 
 namespace {
 
@@ -517,7 +524,9 @@ TEST(EndToEnd, SimulatedFaultsMakeTheLinkReconnectOrGiveUp) {
     }
 }
 
-TEST(EndToEnd, TheSimulatedHubReplaysARecordingsStates) {
+namespace {
+
+void theSimulatedHubReplaysARecordingsStates() {
     QTemporaryDir dir;
     const QString source = dir.filePath("source.dat");
     std::vector<hub::StateRecord> script;
@@ -543,4 +552,25 @@ TEST(EndToEnd, TheSimulatedHubReplaysARecordingsStates) {
     a.stop();
     // The first state is already due when the stream starts.
     EXPECT_EQ(readBack(dir.filePath("rec.dat")).states, script);
+}
+
+} // namespace
+
+// Side by side: each waits in real time on its own simulated hub, so together
+// they take the time of the longest.
+TEST(EndToEnd, AcquisitionsRecordReplayAndStopCleanly) {
+    const struct {
+        const char* name;
+        void (*run)();
+    } cases[] = {
+        {"the recording holds what the simulated hub sent", recordingHoldsWhatTheSimulatedHubSent},
+        {"a vanished device leaves a complete file that replays", aVanishedDeviceLeavesACompleteFileThatReplays},
+        {"hubmonitor starts unattended and stops cleanly on SIGTERM",
+         hubmonitorStartsUnattendedAndStopsCleanlyOnSigterm},
+        {"the simulated hub replays a recording's states", theSimulatedHubReplaysARecordingsStates},
+    };
+    sideBySide(std::size(cases), [&](size_t i) {
+        SCOPED_TRACE(cases[i].name);
+        cases[i].run();
+    });
 }
