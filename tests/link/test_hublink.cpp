@@ -1,5 +1,6 @@
 // The hub link on a scripted hub with a fake clock.
 #include "fakehub.h"
+#include "filelimit.h"
 #include "monitor/datafile.h"
 
 #include <QFileInfo>
@@ -388,6 +389,42 @@ TEST_F(Link, AFailedWriteIsReportedOnce) {
     link.TimerComDatiTimer();
     link.TimerComDatiTimer();
     EXPECT_EQ(host.failures.size(), 1);
+}
+
+// A full disk: the acquisition goes on, the recording pauses on a whole record
+// and resumes with what the file needs.
+TEST_F(Link, AFullDiskPausesTheRecordingAndItResumesWithTheSettingsItMissed) {
+    line.record = [](long k) { return filled(static_cast<std::uint8_t>(k + 1)); }; // every record a change
+    line.pauseBefore[20] = 2000ms; // the hub stalls once: a reconnect
+    startStreaming(true);
+    const qint64 base = 9 + 19;
+    ASSERT_EQ(writer.size(), base);
+    {
+        testtool::FileSizeLimit full(static_cast<rlim_t>(base + 2 * 21 + 5));
+        link.TimerComDatiTimer(); // six records: two go in, then the disk is full
+        EXPECT_EQ(link.counter(), 6u); // the acquisition goes on
+        ASSERT_EQ(host.failures.size(), 1);
+        EXPECT_TRUE(host.failures[0].startsWith(path() + ": ")) << host.failures[0].toStdString();
+        EXPECT_EQ(QFileInfo(path()).size(), base + 2 * 21);
+        // The stall and the reconnect come while it is full: the new settings
+        // cannot be written either.
+        runFor(10000ms);
+        EXPECT_GT(link.counter(), 26u); // streaming again after the reconnect
+        EXPECT_EQ(host.failures.size(), 1); // once a pause, not once a record
+        EXPECT_EQ(QFileInfo(path()).size(), base + 2 * 21);
+        full.lift();
+        runFor(500ms);
+    }
+    link.endAcquisition([] {});
+
+    hub::StopReason why = hub::StopReason::None;
+    std::string types;
+    for (const auto& r : records(&why)) types += r.type == hub::kRecordSettings ? 'S' : 's';
+    EXPECT_EQ(why, hub::StopReason::EndRecord);
+    // The settings of the connection it resumed in come before its states.
+    ASSERT_GT(types.size(), 5u);
+    EXPECT_EQ(types.substr(0, 4), "SssS") << types;
+    EXPECT_EQ(types.find('S', 4), std::string::npos) << types;
 }
 
 TEST(RecordingName, TypedNamePortAndExtension) {
