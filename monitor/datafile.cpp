@@ -14,9 +14,14 @@ namespace hub {
 namespace {
 constexpr qint64 kChunk = 1 << 20;
 constexpr qint64 kMinChunk = 1 << 16;
+} // namespace
 
 QString errnoText(int e) { return QString::fromLocal8Bit(std::strerror(e)); }
-} // namespace
+
+QString notRegularFileText(mode_t mode) {
+    if (S_ISREG(mode)) return {};
+    return S_ISDIR(mode) ? errnoText(EISDIR) : QStringLiteral("not a regular file");
+}
 
 RecordFile::RecordFile() = default;
 RecordFile::~RecordFile() { close(); }
@@ -36,15 +41,11 @@ bool RecordFile::open(const QString& path, QString* error) {
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int e = errno;
-        const bool statOk = st.st_mode != 0;
+    const bool statOk = ::fstat(fd, &st) == 0;
+    if (!statOk || !S_ISREG(st.st_mode)) {
+        const QString why = statOk ? notRegularFileText(st.st_mode) : errnoText(errno);
         ::close(fd);
-        if (error) {
-            if (!statOk) *error = errnoText(e);
-            else if (S_ISDIR(st.st_mode)) *error = errnoText(EISDIR);
-            else *error = QStringLiteral("not a regular file");
-        }
+        if (error) *error = why;
         return false;
     }
     // Back to blocking reads: a regular file never blocks, and readers treat a
@@ -238,7 +239,7 @@ bool DataFileWriter::create(const QString& path, QString* error) {
     if (fd < 0) return refuse(path + QStringLiteral(": ") + errnoText(errno), -1);
     struct stat st {};
     if (::fstat(fd, &st) != 0) return refuse(path + QStringLiteral(": ") + errnoText(errno), fd);
-    if (!S_ISREG(st.st_mode)) return refuse(path + QStringLiteral(": not a regular file"), fd);
+    if (!S_ISREG(st.st_mode)) return refuse(path + QStringLiteral(": ") + notRegularFileText(st.st_mode), fd);
     // Other writers are denied; readers (a viewer, the change list) stay allowed.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int e = errno;

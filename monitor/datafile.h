@@ -11,9 +11,16 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <sys/types.h>
 #include <vector>
 
 namespace hub {
+
+// The system's text for an errno value.
+QString errnoText(int e);
+// Why a file of this mode (st_mode) is not one to read a recording from or
+// write an output to; empty for a regular file.
+QString notRegularFileText(mode_t mode);
 
 static_assert(std::endian::native == std::endian::little, "recordings are little-endian");
 

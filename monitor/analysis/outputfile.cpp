@@ -16,8 +16,6 @@ namespace hub {
 namespace {
 constexpr size_t kBuffer = 1 << 18;
 
-QString errnoText(int e) { return QString::fromLocal8Bit(std::strerror(e)); }
-
 // The folder part of a path, "." for a bare name.
 QByteArray folderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
@@ -44,7 +42,7 @@ bool OutputFile::create(const QString& path, const RecordFile* source) {
     if (::stat(target_.constData(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
             failed_ = true;
-            error_ = S_ISDIR(st.st_mode) ? errnoText(EISDIR) : QStringLiteral("not a regular file");
+            error_ = notRegularFileText(st.st_mode);
             return false;
         }
         if (source && source->isOpen() && st.st_dev == source->device() && st.st_ino == source->inode()) {
