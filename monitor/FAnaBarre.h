@@ -172,6 +172,9 @@ private:
     // The heartbeat panel back to its light colour, as after a stop.
     void restHeartbeat();
     class GaugeRow; // the window shrunk to its gauge while a recording is read
+    // The gauge in place of the panels while a recording is read, and back.
+    void showGauge(int maximum);
+    void hideGauge();
     void buildControls();
     void layoutPanels();
     void fitPanelFlag();

@@ -26,14 +26,7 @@ public:
     ~GaugeRow() { restore(); }
 
     void start(qint64 fileSize) {
-        w_->ProgRead->setRange(0, static_cast<int>(std::min<qint64>(hub::gaugeMaximum(fileSize), INT_MAX)));
-        w_->ProgRead->setValue(0);
-        w_->ProgRead->show();
-        w_->ProgRead->raise();
-        w_->PanelLogo->hide();
-        w_->PanelFlag->hide();
-        w_->PanelTit->hide();
-        w_->PanelCom->hide();
+        w_->showGauge(static_cast<int>(std::min<qint64>(hub::gaugeMaximum(fileSize), INT_MAX)));
     }
     hub::AnalysisProgress progress() {
         return [bar = w_->ProgRead](qint64 n) {
@@ -43,13 +36,7 @@ public:
     void restore() {
         if (restored_) return;
         restored_ = true;
-        w_->restHeartbeat();
-        w_->ProgRead->hide();
-        w_->PanelCom->show();
-        w_->PanelFlag->show();
-        w_->PanelTit->show();
-        w_->PanelLogo->show();
-        w_->showState();
+        w_->hideGauge();
         w_->resize(w_->width(), savedHeight_);
     }
 
@@ -58,6 +45,27 @@ private:
     int savedHeight_;
     bool restored_ = false;
 };
+
+void TAnalisiBarre::showGauge(int maximum) {
+    ProgRead->setRange(0, maximum);
+    ProgRead->setValue(0);
+    ProgRead->show();
+    ProgRead->raise();
+    PanelLogo->hide();
+    PanelFlag->hide();
+    PanelTit->hide();
+    PanelCom->hide();
+}
+
+void TAnalisiBarre::hideGauge() {
+    restHeartbeat();
+    ProgRead->hide();
+    PanelCom->show();
+    PanelFlag->show();
+    PanelTit->show();
+    PanelLogo->show();
+    showState();
+}
 
 namespace {
 

@@ -64,13 +64,7 @@ void TAnalisiBarre::ReadFile() {
     LCounter->setText(QStringLiteral("0"));
 
     const qint64 gaugeMax = std::min<qint64>(replay.gaugeMaximum(), INT_MAX);
-    ProgRead->setRange(0, static_cast<int>(gaugeMax));
-    ProgRead->setValue(0);
-    ProgRead->show();
-    PanelLogo->hide();
-    PanelFlag->hide();
-    PanelTit->hide();
-    PanelCom->hide();
+    showGauge(static_cast<int>(gaugeMax));
 
     const auto progress = [&](std::int64_t counter) {
         ProgRead->setValue(static_cast<int>(std::min<std::int64_t>(counter, gaugeMax)));
@@ -83,13 +77,7 @@ void TAnalisiBarre::ReadFile() {
     if (out.windowCaption) setWindowTitle(*out.windowCaption);
     state_.settings = hub::settingsKindOf(hub);
 
-    restHeartbeat();
-    ProgRead->hide();
-    PanelCom->show();
-    PanelFlag->show();
-    PanelTit->show();
-    PanelLogo->show();
-    showState();
+    hideGauge();
     Monitor1->refresh();
     setWindowSize(width(), savedHeight);
 }
