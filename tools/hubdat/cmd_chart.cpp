@@ -16,7 +16,9 @@ int usageError(const char* why) {
     return kUsage;
 }
 
-int run(const QStringList& args) {
+} // namespace
+
+int runChart(const QStringList& args) {
     QString path, couple, day, hour, image;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -85,9 +87,5 @@ int run(const QStringList& args) {
     }
     return kOk;
 }
-
-} // namespace
-
-int runChart(const QStringList& args) { return run(args); }
 
 } // namespace hubdat
