@@ -82,20 +82,12 @@ template <class T = QWidget> T* control(const QWidget& w, const char* name) {
     return c;
 }
 
-} // namespace mainwin_test
-
-namespace mainwin_test {
-
 // An acquisition on whatever port the window has, without recording, as if
 // the user pressed OK in the dialog.
 inline void startAcquisition(hub::TAnalisiBarre& w, const QString& port = QStringLiteral("quiet")) {
     hub::DialogSeam::push(QStringLiteral("ricevi"), QDialog::Accepted);
     w.SBRiceviClick(hub::TAnalisiBarre::RiceviPreset{port, false, QString()});
 }
-
-} // namespace mainwin_test
-
-namespace mainwin_test {
 
 // Counts the loads of a recording into the window: each one shows the gauge.
 class LoadCounter : public QObject {
