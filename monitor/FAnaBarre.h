@@ -7,6 +7,7 @@
 // and change list). Each area adds its members in its own block below.
 #include "monitor/display/Barra.h"
 #include "monitor/hubstate.h"
+#include "monitor/linkobserver.h"
 #include "monitor/mainwindowstate.h"
 #include "monitor/staterecord.h"
 #include "serial/line.h"
@@ -90,6 +91,8 @@ public:
     QString recordingFileName;   // of the running (or last) acquisition
     // SIGTERM / SIGINT: ends a running acquisition without asking.
     void stopWithoutAsking();
+    // Told what the live link does (the uplink); not owned, may be null.
+    void setLinkObserver(hub::LinkObserver* observer) { linkObserver_ = observer; }
     void TimerReopenTimer();
 
     // ---- recordings (FAnaBarreFile.cpp) -----------------------------------
@@ -163,6 +166,9 @@ private:
     QTimer* TimerReopen = nullptr; // made with the link
     struct LinkArea;
     LinkArea* linkArea_ = nullptr;
+    hub::LinkObserver* linkObserver_ = nullptr;
+    hub::LinkObserver::Link observedLink_ = hub::LinkObserver::Link::Stopped;
+    void observeLink();
     LinkArea& linkArea();
     void syncLink();
     void runLink(const std::function<void()>& step);

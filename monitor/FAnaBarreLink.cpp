@@ -75,14 +75,23 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
         : QObject(window), w(window), port(port), link(port.line(), clock, window->hub, *this) {}
 
     bool riceviSetSW(std::uint8_t kind, const std::array<std::uint8_t, hub::kSwBlockSize>& b) override {
-        return w->RiceviSet_SW(kind, b);
+        const bool ok = w->RiceviSet_SW(kind, b);
+        observeSettings(kind, b.data(), int(b.size()));
+        return ok;
     }
     bool riceviSetTC(std::uint8_t kind, const std::array<std::uint8_t, hub::kTcBlockSize>& b) override {
-        return w->RiceviSet_TC(kind, b);
+        const bool ok = w->RiceviSet_TC(kind, b);
+        observeSettings(kind, b.data(), int(b.size()));
+        return ok;
     }
     void riceviDati(const hub::StateRecord& state) override {
         const hub::MonitorModel& m = w->Monitor1->model();
         w->RiceviDati(state, m.soundBeams.enabled(), m.soundLeds.enabled());
+        if (w->linkObserver_) w->linkObserver_->stateReceived(state);
+    }
+    void observeSettings(std::uint8_t kind, const std::uint8_t* b, int n) {
+        if (w->linkObserver_)
+            w->linkObserver_->settingsReceived(kind, QByteArray(reinterpret_cast<const char*>(b), n), w->hub.versHub);
     }
     void repaint() override {
         // Paint what changed, at most 25 times a second (the eye sees no more
@@ -142,8 +151,22 @@ TAnalisiBarre::LinkArea& TAnalisiBarre::linkArea() {
     return *linkArea_;
 }
 
+void TAnalisiBarre::observeLink() {
+    if (!linkObserver_) return;
+    using L = hub::LinkObserver::Link;
+    const hub::HubLink& l = linkArea().link;
+    const L now = !state_.acquiring()          ? L::Stopped
+                  : l.timerReopen().enabled    ? L::DeviceGone
+                  : l.noData()                 ? L::NoData
+                                               : L::Receiving;
+    if (now == observedLink_) return;
+    observedLink_ = now;
+    linkObserver_->linkChanged(now, hub.lastPort, hub.versHub);
+}
+
 void TAnalisiBarre::syncLink() {
     hub::HubLink& l = linkArea().link;
+    observeLink();
     linkArea().mirrorTimers();
     LNoData->setVisible(l.noData());
     setCaption(LBuffer, QString::number(l.buffer()));
@@ -231,6 +254,10 @@ void TAnalisiBarre::SBRiceviClick(const std::optional<RiceviPreset>& preset) {
         openError = QString::fromLocal8Bit(e.what());
     }
     state_.mode = hub::MainWindowState::Mode::Acquiring;
+    if (linkObserver_) {
+        linkObserver_->acquisitionStarted(hub.lastPort);
+        observedLink_ = hub::LinkObserver::Link::Stopped;
+    }
     a.deviceErrorShown = false;
     a.recordingErrorShown = false;
 
@@ -289,6 +316,10 @@ void TAnalisiBarre::FermaRic(bool confirm) {
     const QString error = a.link.endAcquisition([&] { a.port.close(); });
     if (a.writer.isOpen()) a.writer.close(); // a file left without a started link
     state_.mode = hub::MainWindowState::Mode::Idle;
+    if (linkObserver_) {
+        linkObserver_->acquisitionEnded();
+        observeLink();
+    }
     TimerComSet->stop();
     TimerComDati->stop();
     if (TimerReopen) TimerReopen->stop();

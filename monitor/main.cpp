@@ -2,23 +2,30 @@
 // one recording.
 #include "common/DialogSeam.h"
 #include "monitor/FAnaBarre.h"
+#include "monitor/UplinkIndicator.h"
 #include "common/hubport.h"
 #include "monitor/language.h"
 #include "monitor/unattended.h"
 #include "monitor/version.h"
+#include "uplink/siteuplink.h"
+#include "uplink/uplinkfeed.h"
+#include "uplink/uplinkoptions.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPixmap>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QTranslator>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -82,6 +89,8 @@ void scheduleScreenshot(hub::TAnalisiBarre* w, const QString& path) {
 const char kUsage[] =
     "Usage: hubmonitor [FILE.dat]\n"
     "       hubmonitor --port DEVICE [--record NAME | --no-record]\n"
+    "       hubmonitor ... [--uplink URL [--uplink-password-file FILE] [--uplink-ca-file FILE]]\n"
+    "                      [--config FILE]\n"
     "\n"
     "The live monitor of an infrared perimeter-protection hub.\n"
     "\n"
@@ -90,6 +99,14 @@ const char kUsage[] =
     "  --port DEVICE        start acquiring from DEVICE at once (ttyUSB0 means /dev/ttyUSB0)\n"
     "  --record NAME        record to NAME__PORT-DEVICE.dat\n"
     "  --no-record          acquire without recording\n"
+    "  --uplink URL         hand the site's events to an MQTT broker, URL\n"
+    "                       mqtt[s]://USER@HOST[:PORT]/SITE; the password comes from\n"
+    "                       --uplink-password-file FILE or HUB_UPLINK_PASSWORD, never\n"
+    "                       from the command line\n"
+    "  --uplink-ca-file FILE  the CA certificate that signs the broker's (mqtts)\n"
+    "  --config FILE        the uplink's settings from an INI file: [uplink] url=,\n"
+    "                       password-file=, ca-file=, prefix=, journal-dir=; options given\n"
+    "                       on the command line win\n"
     "  --help, -h           show this text and exit\n"
     "\n"
     "With --port nobody is expected at the screen: every message goes to stderr and no\n"
@@ -105,7 +122,75 @@ const char kUsage[] =
     "closing any open dialog; if the stop has not ended within 8 s the program exits\n"
     "with status 1 (the recording then lacks only its end record).\n"
     "For a USB adapter give its stable name, /dev/serial/by-id/usb-...: unlike\n"
-    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n";
+    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n"
+    "With an uplink every event is numbered and written to SITE.outbox before it is\n"
+    "published, and stays there until the broker confirms it; unconfirmed events go out\n"
+    "again, in order, after a reconnect or a restart. The journal (and SITE.acks, the\n"
+    "control room's acknowledgements) is in journal-dir, else beside the recordings when\n"
+    "--port records, else in the program's data folder. The window title shows the\n"
+    "uplink's state; with --port its changes and any journal failure go to stderr.\n";
+
+// The uplink from the settings given; 0, or the exit status after saying why
+// on stderr (2: a bad setting; 1: the journal cannot be used).
+int startUplink(hub::TAnalisiBarre& w, const hub::UplinkSettings& set, const hub::UnattendedStart& unattended,
+                std::unique_ptr<hub::SiteUplink>& uplink, std::unique_ptr<hub::UplinkFeed>& feed) {
+    QString error;
+    const auto url = hub::MqttUrl::parse(set.url, &error);
+    if (!url) {
+        std::fprintf(stderr, "hubmonitor: --uplink: %s\n", qPrintable(error));
+        return 2;
+    }
+    if (url->site.isEmpty()) {
+        std::fprintf(stderr, "hubmonitor: --uplink: the URL names no site (mqtt://USER@HOST/SITE)\n");
+        return 2;
+    }
+    const auto password = hub::readUplinkPassword(set.passwordFile, &error);
+    if (!password) {
+        std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(error));
+        return 2;
+    }
+    hub::UplinkConfig c;
+    c.url = *url;
+    c.password = *password;
+    c.caFile = set.caFile;
+    if (!set.prefix.isEmpty()) c.prefix = set.prefix;
+    c.program = QStringLiteral("hubmonitor ") + QLatin1String(hub::kProgramVersion);
+    // Beside the recordings (they go to the working folder), else in the data folder.
+    QString dir = set.journalDir;
+    if (dir.isEmpty())
+        dir = unattended.requested && unattended.record != false
+                  ? QDir::currentPath()
+                  : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    c = hub::withJournalIn(c, dir);
+    uplink = std::make_unique<hub::SiteUplink>(c);
+    if (!uplink->start(&error)) {
+        std::fprintf(stderr, "hubmonitor: uplink: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!uplink->journalNote().isEmpty())
+        std::fprintf(stderr, "hubmonitor: uplink: %s\n", qPrintable(uplink->journalNote()));
+    feed = std::make_unique<hub::UplinkFeed>(*uplink);
+    w.setLinkObserver(feed.get());
+    auto* indicator = new hub::UplinkIndicator(&w);
+    const QString site = url->site;
+    const bool toStderr = unattended.requested;
+    QObject::connect(uplink.get(), &hub::SiteUplink::statusChanged, indicator,
+                     [indicator, site, toStderr, last = hub::UplinkStatus()](const hub::UplinkStatus& s) mutable {
+                         indicator->setText(s.text(site));
+                         if (toStderr && (s.connection != last.connection || s.detail != last.detail) &&
+                             s.connection != hub::UplinkStatus::Connection::Connecting &&
+                             !s.detail.startsWith(QLatin1String("connecting")))
+                             std::fprintf(stderr, "hubmonitor: uplink %s: %s\n", qPrintable(site),
+                                          qPrintable(s.detail));
+                         // A failing journal is said every time its reason changes, never dropped.
+                         if (s.journalError != last.journalError && !s.journalError.isEmpty())
+                             std::fprintf(stderr, "hubmonitor: uplink %s: %s; events are kept in memory\n",
+                                          qPrintable(site), qPrintable(s.journalError));
+                         last = s;
+                     });
+    indicator->setText(hub::UplinkStatus().text(site));
+    return 0;
+}
 
 // The last resort after SIGTERM / SIGINT: a normal stop takes about 2.5 s.
 constexpr int kStopDeadlineSeconds = 8;
@@ -132,6 +217,12 @@ int main(int argc, char** argv) {
     hub::TAnalisiBarre w(port, hub::SystemClock::instance());
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    // The uplink's options first, so that the rest reads as it always has.
+    const hub::UplinkArguments uplinkArgs = hub::takeUplinkArguments(args);
+    if (!uplinkArgs.error.isEmpty()) {
+        std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(uplinkArgs.error));
+        return 2;
+    }
     // hubmonitor --port DEVICE [--record NAME | --no-record]: start acquiring at
     // once. Only when the first argument is an option; otherwise as always.
     const hub::UnattendedStart unattended = hub::parseUnattended(args);
@@ -143,6 +234,13 @@ int main(int argc, char** argv) {
                   ? hub::MainWindowState::Language::Italian
                   : hub::MainWindowState::Language::English,
               unattended.requested ? QString() : hub::viewerFileFromArguments(args));
+
+    std::unique_ptr<hub::SiteUplink> uplink;
+    std::unique_ptr<hub::UplinkFeed> feed;
+    if (uplinkArgs.given) {
+        const int rc = startUplink(w, uplinkArgs.settings, unattended, uplink, feed);
+        if (rc != 0) return rc;
+    }
 
     FirstPaintProbe probe(&w, clock);
     if (qEnvironmentVariableIntValue("HUBMONITOR_STARTUP_PROBE") == 1) w.installEventFilter(&probe);
@@ -174,5 +272,11 @@ int main(int argc, char** argv) {
         const hub::TAnalisiBarre::RiceviPreset preset{unattended.port, unattended.record, unattended.name, true};
         QTimer::singleShot(0, &w, [&w, preset] { w.SBRiceviClick(preset); });
     }
-    return app.exec();
+    const int rc = app.exec();
+    if (uplink) {
+        w.stopWithoutAsking(); // its last messages go out before "offline"
+        w.setLinkObserver(nullptr);
+        uplink->stop();
+    }
+    return rc;
 }

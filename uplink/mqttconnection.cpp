@@ -1,5 +1,6 @@
 #include "uplink/mqttconnection.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
@@ -357,11 +358,18 @@ void MqttConnection::start() {
 void MqttConnection::stop(const std::optional<MqttMessage>& last, int timeoutMs) {
     if (m_stopped) return;
     m_stopped = true;
+    // Messages published before the stop go out before the last one.
     if (QThread::currentThread() == m_thread) {
+        QCoreApplication::sendPostedEvents(m_worker, QEvent::MetaCall);
         m_worker->stop(last, timeoutMs);
     } else if (m_thread->isRunning()) {
-        QMetaObject::invokeMethod(m_worker, [w = m_worker, last, timeoutMs] { w->stop(last, timeoutMs); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker,
+            [w = m_worker, last, timeoutMs] {
+                QCoreApplication::sendPostedEvents(w, QEvent::MetaCall);
+                w->stop(last, timeoutMs);
+            },
+            Qt::BlockingQueuedConnection);
     }
     if (m_ownThread) {
         m_thread->quit();

@@ -146,6 +146,9 @@ public:
     }
 
     void link(LinkState s, const QString& port, const QString& hubText, const QDateTime& time) {
+        const bool same = m_linkState && *m_linkState == s && (port.isEmpty() || port == m_port) &&
+                          (hubText.isEmpty() || hubText == m_hubText);
+        if (same && m_link) return;
         if (!m_linkState || *m_linkState != s) m_linkSince = time;
         m_linkState = s;
         if (!port.isEmpty()) m_port = port;

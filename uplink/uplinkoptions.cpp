@@ -39,6 +39,56 @@ bool readUplinkConfig(const QString& path, UplinkSettings& s, QString* error) {
     return true;
 }
 
+UplinkArguments takeUplinkArguments(QStringList& arguments) {
+    UplinkArguments u;
+    UplinkSettings fromLine;
+    QString config;
+    QStringList rest;
+    if (!arguments.isEmpty()) rest << arguments.front();
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        QString* target = nullptr;
+        if (a == QLatin1String("--uplink")) target = &fromLine.url;
+        else if (a == QLatin1String("--uplink-password-file")) target = &fromLine.passwordFile;
+        else if (a == QLatin1String("--uplink-ca-file")) target = &fromLine.caFile;
+        else if (a == QLatin1String("--config")) target = &config;
+        else if (a == QLatin1String("--uplink-password") || a.startsWith(QLatin1String("--uplink-password="))) {
+            u.error = QStringLiteral("the uplink password is never given on the command line: use "
+                                     "--uplink-password-file FILE or %1")
+                          .arg(QLatin1String(kPasswordVariable));
+            return u;
+        }
+        if (!target) {
+            rest << a;
+            continue;
+        }
+        u.given = true;
+        if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
+            u.error = a + QStringLiteral(" needs a value");
+            return u;
+        }
+        *target = arguments.at(++i);
+    }
+    if (!config.isEmpty() && !readUplinkConfig(config, u.settings, &u.error)) return u;
+    if (!fromLine.url.isEmpty()) u.settings.url = fromLine.url;
+    if (!fromLine.passwordFile.isEmpty()) u.settings.passwordFile = fromLine.passwordFile;
+    if (!fromLine.caFile.isEmpty()) u.settings.caFile = fromLine.caFile;
+    if (u.given && u.settings.url.isEmpty()) {
+        u.error = QStringLiteral("no uplink URL: give --uplink URL or url= in the configuration file's [uplink]");
+        return u;
+    }
+    if (!u.settings.prefix.isEmpty()) {
+        const QString& p = u.settings.prefix;
+        if (p.contains(QLatin1Char('+')) || p.contains(QLatin1Char('#')) || p.startsWith(QLatin1Char('/')) ||
+            p.endsWith(QLatin1Char('/'))) {
+            u.error = QStringLiteral("bad topic prefix '%1'").arg(p);
+            return u;
+        }
+    }
+    arguments = rest;
+    return u;
+}
+
 std::optional<QString> readUplinkPassword(const QString& passwordFile, QString* error) {
     if (!passwordFile.isEmpty()) {
         QFile f(passwordFile);

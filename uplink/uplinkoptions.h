@@ -22,6 +22,18 @@ struct UplinkSettings {
 // refused: it belongs in a file of its own that only the site's user reads.
 bool readUplinkConfig(const QString& path, UplinkSettings& s, QString* error);
 
+// Takes hubmonitor's uplink options out of the arguments (arguments[0] is the
+// program), so the other options are read as before: --uplink URL,
+// --uplink-password-file FILE, --uplink-ca-file FILE, --config FILE (an INI
+// file with an [uplink] group; the options given override it). A password on
+// the command line is refused: every user of the machine could read it.
+struct UplinkArguments {
+    UplinkSettings settings;
+    bool given = false; // any uplink option or --config
+    QString error;      // for stderr, exit status 2
+};
+UplinkArguments takeUplinkArguments(QStringList& arguments);
+
 // The password from the file, else from HUB_UPLINK_PASSWORD, else empty. A
 // file given but unreadable is an error, never a silent "no password".
 std::optional<QString> readUplinkPassword(const QString& passwordFile, QString* error);

@@ -16,6 +16,7 @@ struct Received {
     std::string topic, payload;
     bool retained = false;
     std::chrono::steady_clock::time_point at;
+    std::chrono::system_clock::time_point wall; // for latencies against a payload's time
 };
 
 class Subscriber {
@@ -46,7 +47,7 @@ public:
             auto* s = static_cast<Subscriber*>(self);
             std::lock_guard<std::mutex> l(s->mu_);
             s->got_.push_back({msg->topic, std::string(static_cast<const char*>(msg->payload), size_t(msg->payloadlen)),
-                               msg->retain, std::chrono::steady_clock::now()});
+                               msg->retain, std::chrono::steady_clock::now(), std::chrono::system_clock::now()});
             s->cv_.notify_all();
         });
         mosquitto_connect_async(m_, "127.0.0.1", port, 10);
@@ -73,6 +74,10 @@ public:
     std::vector<Received> received() {
         std::lock_guard<std::mutex> l(mu_);
         return got_;
+    }
+    std::size_t count() {
+        std::lock_guard<std::mutex> l(mu_);
+        return got_.size();
     }
     std::vector<Received> on(const std::string& topic) {
         std::vector<Received> r;
