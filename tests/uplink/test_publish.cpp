@@ -2,6 +2,7 @@
 // arrives whole and in order; a site's stream survives the broker being
 // killed; the usage and refusals of hubdat publish.
 #include "broker.h"
+#include "filelimit.h"
 #include "monitor/elementevents.h"
 #include "recording.h"
 #include "subscriber.h"
@@ -220,6 +221,87 @@ TEST(UplinkPublish, BrokerKilledThreeTimesDuringAStreamNothingMissing) {
         }
     }
     site.stop();
+}
+
+struct InProcessSite {
+    hub::UplinkConfig c;
+    std::unique_ptr<hub::SiteUplink> site;
+    InProcessSite(int port, const QString& dir) {
+        c.url = *hub::MqttUrl::parse(brokerUrl(port, "North"));
+        c.program = "test";
+        c = hub::withJournalIn(c, dir);
+        site = std::make_unique<hub::SiteUplink>(c);
+    }
+    bool online() const { return site->status().connection == hub::UplinkStatus::Connection::Online; }
+    void alarm(bool on) {
+        site->postState(testrec::coupleRecord(0, 0, 0, on ? 0x02 : 0x00), QDateTime::currentDateTimeUtc());
+    }
+};
+
+// The control room's acknowledgements land in the log beside the journal, as
+// received; a resend request publishes again from the number asked, confirmed
+// events included.
+TEST(UplinkPublish, AcknowledgementsAreLoggedAndResendPublishesAgainFromTheNumberAsked) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    testsupport::Subscriber room(broker.port(), {"hub/North/event"});
+    ASSERT_TRUE(room.waitSubscribed());
+    InProcessSite s(broker.port(), dir.path());
+    QString error;
+    ASSERT_TRUE(s.site->start(&error)) << error.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.online(); }, 5000));
+    s.site->postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
+    for (int i = 0; i < 3; ++i) s.alarm(i % 2 == 0); // 6 events: alarm on both barriers, off, on
+    ASSERT_TRUE(room.waitFor([](const auto& g) { return events(g).size() >= 6; }, 3s));
+
+    const std::string ack1 = R"({"v":1,"seq":2,"by":"anna","note":"gate A, wind","time":"2026-12-08T07:01:02.003Z"})";
+    const std::string ack2 = R"({"v":1,"seq":5,"by":"bruno","note":"","time":"2026-12-08T07:01:09.000Z"})";
+    room.publish("hub/North/ack", ack1);
+    room.publish("hub/North/ack", "not json");
+    room.publish("hub/North/ack", R"({"v":2,"seq":3})"); // a format this site does not know
+    room.publish("hub/North/ack", ack2);
+    room.publish("hub/North/resend", R"({"v":1,"from":4})");
+    ASSERT_TRUE(room.waitFor([](const auto& g) { return events(g).size() >= 9; }, 3s));
+    std::vector<std::uint64_t> seqs;
+    for (const auto& e : events(room.received())) seqs.push_back(e.seq);
+    EXPECT_EQ(seqs, (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6, 4, 5, 6}));
+    s.site->stop();
+    QFile log(dir.filePath("North.acks"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().toStdString(), ack1 + "\n" + ack2 + "\n");
+}
+
+// A full disk: the journal cannot take the events, the status says so (the
+// window title, stderr), and the events still go out, numbered as ever.
+TEST(UplinkPublish, AFullDiskIsReportedAndTheEventsStillGoOut) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    testsupport::Subscriber room(broker.port(), {"hub/North/event"});
+    ASSERT_TRUE(room.waitSubscribed());
+    InProcessSite s(broker.port(), dir.path());
+    QString error;
+    ASSERT_TRUE(s.site->start(&error)) << error.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.online(); }, 5000));
+    {
+        testtool::FileSizeLimit full(16); // the journal holds its 8-byte header only
+        s.site->postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
+        s.alarm(true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !s.site->status().journalError.isEmpty(); }, 3000));
+        EXPECT_TRUE(s.site->status().journalError.contains("cannot write the outbox"))
+            << s.site->status().journalError.toStdString();
+        EXPECT_TRUE(s.site->status().text("North").contains("JOURNAL FAILING"));
+        ASSERT_TRUE(room.waitFor([](const auto& g) { return events(g).size() >= 2; }, 3s));
+    }
+    // Space is back: the next event is journaled and the report clears.
+    s.alarm(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.site->status().journalError.isEmpty(); }, 3000));
+    ASSERT_TRUE(room.waitFor([](const auto& g) { return events(g).size() >= 4; }, 3s));
+    std::vector<std::uint64_t> seqs;
+    for (const auto& e : events(room.received())) seqs.push_back(e.seq);
+    EXPECT_EQ(seqs, (std::vector<std::uint64_t>{1, 2, 3, 4}));
+    s.site->stop();
 }
 
 // hubdat publish's own checks, before any broker is reached.
