@@ -10,15 +10,19 @@
 # QT_QPA_PLATFORM defaults to offscreen; set it (or run under xvfb-run with
 # QT_QPA_PLATFORM=xcb) to include a real window system. HUBMONITOR names
 # another hubmonitor to measure (another build), against the same hubsim.
+# UPLINK=1 also runs the site's uplink, to a private Mosquitto on a free
+# loopback port started for the run (its subscriber-less broker confirms
+# every event), so the two runs show what the uplink costs.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bin="${HUB_BUILD_DIR:-$here/build/default}"
 secs="${1:-60}"
 churn="${2:-16}"
 work="$(mktemp -d)"
-sim_pid=""; mon_pid=""
+sim_pid=""; mon_pid=""; broker_pid=""
 cleanup() {
     [ -n "$mon_pid" ] && kill "$mon_pid" 2>/dev/null || true
+    [ -n "$broker_pid" ] && kill "$broker_pid" 2>/dev/null || true
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
     rm -rf "$work"
 }
@@ -29,9 +33,19 @@ sim_pid=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 link="$(head -n1 "$work/sim.out")"
 
+uplink=()
+if [ "${UPLINK:-0}" = 1 ]; then
+    port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
+    printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$port" >"$work/mosquitto.conf"
+    /usr/sbin/mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
+    broker_pid=$!
+    sleep 0.5
+    uplink=(--uplink "mqtt://127.0.0.1:$port/Bench")
+fi
+
 cd "$work"
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" HUBMONITOR_LINK_STATS=1 \
-    "${HUBMONITOR:-$bin/monitor/hubmonitor}" --port "$link" --record bench 2>"$work/mon.err" &
+    "${HUBMONITOR:-$bin/monitor/hubmonitor}" --port "$link" --record bench "${uplink[@]}" 2>"$work/mon.err" &
 mon_pid=$!
 
 ticks() { awk '{print $14, $15}' "/proc/$mon_pid/stat"; }

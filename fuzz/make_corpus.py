@@ -120,6 +120,29 @@ def settings_inputs():
     }
 
 
+def crc32(b):
+    import zlib
+    return zlib.crc32(b) & 0xFFFFFFFF
+
+
+def outbox_entry(kind, seq, payload=b""):
+    body = bytes([kind]) + struct.pack("<Q", seq) + payload
+    return struct.pack("<II", len(body), crc32(body)) + body
+
+
+def outbox_inputs():
+    ev = lambda s: outbox_entry(1, s, b'{"v":1,"seq":%d,"time":"2026-12-08T03:12:45.120Z","barrier":1,"element":"alarm","on":true}' % s)
+    journal = b"HUBOUTB1" + ev(1) + ev(2) + outbox_entry(2, 1) + ev(3)
+    return {
+        "three_events": journal,
+        "torn_tail": journal[:-7],
+        "compacted": b"HUBOUTB1" + ev(7) + outbox_entry(2, 7) + ev(9) + outbox_entry(3, 12),
+        "empty": b"",
+        "header_only": b"HUBOUTB1",
+        "ack": b'{"v":1,"seq":3,"by":"op","note":"seen","time":"2026-12-08T03:12:45.120Z"}',
+    }
+
+
 def write(target, name, data):
     d = os.path.join(HERE, "corpus", target)
     os.makedirs(d, exist_ok=True)
@@ -147,6 +170,8 @@ def main():
         write("testlink", name, data)
     for name, data in settings_inputs().items():
         write("settings", name, data)
+    for name, data in outbox_inputs().items():
+        write("outbox", name, data)
 
 
 if __name__ == "__main__":
