@@ -138,7 +138,10 @@ OutboxContents readOutbox(const QByteArray& bytes) {
     return out;
 }
 
-Outbox::~Outbox() { close(); }
+Outbox::~Outbox() {
+    release(nullptr);
+    close();
+}
 
 void Outbox::close() {
     if (m_fd >= 0) ::close(m_fd);
@@ -216,6 +219,12 @@ bool Outbox::writeEntry(std::uint8_t type, std::uint64_t seq, const QByteArray& 
         return false;
     }
     const QByteArray e = entry(type, seq, payload);
+    if (m_holding) {
+        m_held.append(e);
+        if (type == kEvent) m_heldEvents.push_back(seq);
+        ++m_heldEntries;
+        return true;
+    }
     int err = 0;
     if (!writeAll(m_fd, e, &err)) {
         // A part written would hide every later entry: back to the last whole one.
@@ -226,6 +235,35 @@ bool Outbox::writeEntry(std::uint8_t type, std::uint64_t seq, const QByteArray& 
     m_size += std::uint64_t(e.size());
     ++m_entriesSinceCompact;
     return true;
+}
+
+bool Outbox::release(QString* error) {
+    m_holding = false;
+    if (m_held.isEmpty()) return true;
+    const QByteArray bytes = std::move(m_held);
+    const std::vector<std::uint64_t> events = std::move(m_heldEvents);
+    const std::size_t entries = m_heldEntries;
+    m_held.clear();
+    m_heldEvents.clear();
+    m_heldEntries = 0;
+    int err = 0;
+    if (m_fd < 0 || !writeAll(m_fd, bytes, &err)) {
+        if (m_fd >= 0 && ::ftruncate(m_fd, off_t(m_size)) == 0) ::lseek(m_fd, off_t(m_size), SEEK_SET);
+        for (std::uint64_t seq : events) {
+            const auto it = m_unconfirmed.find(seq);
+            if (it != m_unconfirmed.end() && it->second.written) {
+                it->second.written = false;
+                ++m_unwritten;
+            }
+        }
+        if (error)
+            *error = m_fd < 0 ? QStringLiteral("the outbox is not open")
+                              : QStringLiteral("cannot write the outbox %1: %2").arg(m_path, sysError(err));
+        return false;
+    }
+    m_size += std::uint64_t(bytes.size());
+    m_entriesSinceCompact += entries;
+    return compact(error);
 }
 
 bool Outbox::flushUnwritten(QString* error) {
@@ -297,6 +335,7 @@ std::optional<QByteArray> Outbox::payload(std::uint64_t seq) const {
 
 bool Outbox::compact(QString* error, bool force) {
     if (m_fd < 0) return false;
+    if (m_holding) return true; // after release()
     // Worth it when the file holds several times what it must keep.
     const std::size_t needed = m_unconfirmed.size() + m_confirmed.size() + 1;
     if (!force && (m_entriesSinceCompact < 4096 || m_entriesSinceCompact < 4 * needed)) return true;

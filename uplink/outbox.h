@@ -72,6 +72,16 @@ public:
     std::vector<OutboxEvent> from(std::uint64_t seq) const;
     std::optional<QByteArray> payload(std::uint64_t seq) const;
 
+    // Between hold() and release() entries are gathered and then written with
+    // one write(2): the events of one record together, and confirmations,
+    // which may wait a little (a confirmation lost in a crash only means the
+    // event is published once more). Nothing held may be published before
+    // release() has written it; on failure the held events stay in memory as
+    // unwritten, exactly as a failed append.
+    void hold() { m_holding = true; }
+    bool release(QString* error);
+    bool holding() const { return m_holding; }
+
     // Rewrites the journal with what is still needed, when confirmed history
     // makes up most of it (or always, with force).
     bool compact(QString* error, bool force = false);
@@ -95,6 +105,10 @@ private:
     std::deque<OutboxEvent> m_confirmed;
     std::size_t m_unwritten = 0;
     std::size_t m_entriesSinceCompact = 0;
+    bool m_holding = false;
+    QByteArray m_held;
+    std::vector<std::uint64_t> m_heldEvents;
+    std::size_t m_heldEntries = 0;
 };
 
 } // namespace hub

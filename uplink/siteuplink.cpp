@@ -36,7 +36,15 @@ QString UplinkStatus::text(const QString& site) const {
 
 class SiteUplinkCore : public QObject {
 public:
-    SiteUplinkCore(UplinkConfig config, SiteUplink* facade) : m_c(std::move(config)), m_facade(facade), m_stateTimer(this) {
+    SiteUplinkCore(UplinkConfig config, SiteUplink* facade)
+        : m_c(std::move(config)), m_facade(facade), m_stateTimer(this), m_confirmTimer(this) {
+        m_confirmTimer.setSingleShot(true);
+        connect(&m_confirmTimer, &QTimer::timeout, this, [this] {
+            QString error;
+            m_outbox.release(&error);
+            noteJournal(error);
+            report();
+        });
         m_stateTimer.setSingleShot(true);
         connect(&m_stateTimer, &QTimer::timeout, this, [this] {
             if (!m_stateDirty) return;
@@ -88,6 +96,7 @@ public:
 
     void end(int timeoutMs) {
         m_stateTimer.stop();
+        m_confirmTimer.stop();
         if (m_stateDirty && m_online) publishState();
         if (m_conn) {
             m_conn->stop(MqttMessage{topic("status"),
@@ -97,6 +106,9 @@ public:
             delete m_conn;
             m_conn = nullptr;
         }
+        QString error;
+        m_outbox.release(&error);
+        noteJournal(error);
         m_online = false;
         m_status.connection = UplinkStatus::Connection::Off;
         m_status.detail = QStringLiteral("stopped");
@@ -119,10 +131,13 @@ public:
         for (int c = 1; c <= 4; ++c) {
             const int now = summary->couples[size_t(c - 1)] ? summary->power[size_t(c - 1)] : -1;
             const int was = m_power[size_t(c - 1)];
-            if (was >= 0 && now >= 0 && now != was)
-                for (int b : {2 * c - 1, 2 * c}) addEvent(b, Element::Power, now > was, now, time);
+            if (was >= 0 && now >= 0 && now != was) {
+                m_outbox.hold();
+                for (int b : {2 * c - 1, 2 * c}) journalEvent(b, Element::Power, now > was, now, time);
+            }
             m_power[size_t(c - 1)] = now;
         }
+        publishNew();
         m_settings = MqttMessage{topic("settings"), settingsPayload(kind, block, *summary, time), 1, true};
         if (m_online) m_conn->publish(*m_settings);
         if (summary->hubText != m_hubText) {
@@ -133,7 +148,10 @@ public:
     }
 
     void state(const StateRecord& rec, const QDateTime& time) {
-        forEachElementChange(m_prev, rec, [&](int b, int e, bool on) { addEvent(b, e, on, -1, time); });
+        // The record's events reach the journal together, then the broker.
+        m_outbox.hold();
+        forEachElementChange(m_prev, rec, [&](int b, int e, bool on) { journalEvent(b, e, on, -1, time); });
+        publishNew();
         m_prev = rec;
         m_record = rec;
         m_recordTime = time;
@@ -165,14 +183,24 @@ public:
 private:
     QString topic(const char* name) const { return uplinkTopic(m_c.prefix, m_c.url.site, name); }
 
-    void addEvent(int barrier, int element, bool on, int level, const QDateTime& time) {
+    void journalEvent(int barrier, int element, bool on, int level, const QDateTime& time) {
         QString error;
         const std::uint64_t seq = m_outbox.append(
             [&](std::uint64_t s) { return eventPayload(UplinkEvent{s, time, barrier, element, on, level}); }, &error);
-        setJournalError(error);
-        m_status.lastSeq = seq;
+        noteJournal(error);
+        m_new.push_back(seq);
+    }
+
+    // Writes what the journal holds back, then publishes the new events.
+    void publishNew() {
+        QString error;
+        m_outbox.release(&error);
+        noteJournal(error);
+        m_status.lastSeq = m_outbox.nextSeq() - 1;
         m_status.unconfirmed = m_outbox.unconfirmedCount();
-        if (m_online) publishEvent(seq, *m_outbox.payload(seq));
+        if (m_online)
+            for (std::uint64_t seq : m_new) publishEvent(seq, *m_outbox.payload(seq));
+        m_new.clear();
     }
 
     void publishEvent(std::uint64_t seq, const QByteArray& payload) {
@@ -204,9 +232,11 @@ private:
         if (it == m_tokenSeq.end()) return;
         const std::uint64_t seq = it.value();
         m_tokenSeq.erase(it);
+        // Confirmations are written a little later, many at once.
         QString error;
+        m_outbox.hold();
         m_outbox.confirm(seq, &error);
-        if (!error.isEmpty()) setJournalError(error);
+        if (!m_confirmTimer.isActive()) m_confirmTimer.start(100);
         m_status.unconfirmed = m_outbox.unconfirmedCount();
         report();
         checkDrained();
@@ -245,6 +275,12 @@ private:
     }
 
     void setJournalError(const QString& error) { m_status.journalError = error; }
+    // A write that failed is said until the journal holds every event again.
+    void noteJournal(const QString& error) {
+        if (!error.isEmpty()) m_status.journalError = error;
+        else if (m_outbox.unwrittenCount() == 0 && m_status.journalError.startsWith(QLatin1String("cannot write the outbox")))
+            m_status.journalError.clear();
+    }
 
     void checkDrained() {
         if (!m_drainWanted || m_outbox.unconfirmedCount() > 0) return;
@@ -275,6 +311,8 @@ private:
     QDateTime m_recordTime;
     bool m_stateDirty = false;
     QTimer m_stateTimer;
+    QTimer m_confirmTimer;
+    std::vector<std::uint64_t> m_new; // numbered, not yet published
     std::optional<LinkState> m_linkState;
     QDateTime m_linkSince;
     QString m_port, m_hubText;

@@ -200,6 +200,33 @@ TEST(Outbox, AFullDiskKeepsEventsInMemorySaysSoAndWritesThemInOrderWhenSpaceCome
     EXPECT_EQ(seqs(again.unconfirmed()), (std::vector<std::uint64_t>{1, 2, 3, 4}));
 }
 
+TEST(Outbox, HeldEntriesReachTheFileTogetherOrStayInMemoryAsUnwritten) {
+    Journal j;
+    QString error;
+    hub::Outbox o;
+    ASSERT_TRUE(o.open(j.path(), &error));
+    add(o);
+    const auto size = QFile(j.path()).size();
+    o.hold();
+    add(o);
+    add(o);
+    o.confirm(1, &error);
+    EXPECT_EQ(QFile(j.path()).size(), size); // nothing written while held
+    {
+        testtool::FileSizeLimit limit(rlim_t(size + 30)); // room for one entry, not for all
+        EXPECT_FALSE(o.release(&error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(QFile(j.path()).size(), size); // not a part of them either
+        EXPECT_EQ(o.unwrittenCount(), 2u);
+    }
+    EXPECT_EQ(add(o), 4u);
+    EXPECT_EQ(o.unwrittenCount(), 0u);
+    hub::Outbox again;
+    ASSERT_TRUE(again.open(j.path(), &error));
+    // The lost confirmation of 1 only means it goes out once more.
+    EXPECT_EQ(seqs(again.unconfirmed()), (std::vector<std::uint64_t>{1, 2, 3, 4}));
+}
+
 TEST(Outbox, ReadingArbitraryBytesNeverGoesBackwardsInNumbers) {
     // Entries built by hand: event 5, then event 3 (damage: numbers only grow).
     hub::Outbox o;
