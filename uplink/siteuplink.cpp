@@ -29,7 +29,8 @@ QString UplinkStatus::text(const QString& site) const {
     case Connection::Waiting: s += QStringLiteral("waiting"); break;
     case Connection::Refused: s += QStringLiteral("REFUSED"); break;
     }
-    if (unconfirmed > 0) s += QStringLiteral(", %1 unconfirmed").arg(unconfirmed);
+    // Online the count comes and goes with every event; it matters while the broker is away.
+    if (unconfirmed > 0 && connection != Connection::Online) s += QStringLiteral(", %1 unconfirmed").arg(unconfirmed);
     if (!journalError.isEmpty()) s += QStringLiteral(", JOURNAL FAILING");
     return s;
 }
@@ -37,8 +38,10 @@ QString UplinkStatus::text(const QString& site) const {
 class SiteUplinkCore : public QObject {
 public:
     SiteUplinkCore(UplinkConfig config, SiteUplink* facade)
-        : m_c(std::move(config)), m_facade(facade), m_stateTimer(this), m_confirmTimer(this) {
+        : m_c(std::move(config)), m_facade(facade), m_stateTimer(this), m_confirmTimer(this), m_reportTimer(this) {
         m_confirmTimer.setSingleShot(true);
+        m_reportTimer.setSingleShot(true);
+        connect(&m_reportTimer, &QTimer::timeout, this, [this] { report(); });
         connect(&m_confirmTimer, &QTimer::timeout, this, [this] {
             QString error;
             m_outbox.release(&error);
@@ -97,6 +100,7 @@ public:
     void end(int timeoutMs) {
         m_stateTimer.stop();
         m_confirmTimer.stop();
+        m_reportTimer.stop();
         if (m_stateDirty && m_online) publishState();
         if (m_conn) {
             m_conn->stop(MqttMessage{topic("status"),
@@ -289,11 +293,17 @@ private:
         QMetaObject::invokeMethod(m_facade, [f = m_facade, last] { emit f->drained(last); }, Qt::QueuedConnection);
     }
 
+    // The window hears of a new connection state or a journal failure at once;
+    // of the counts alone at most four times a second, not once an event.
     void report() {
         if (m_status == m_reported) return;
+        const bool countsOnly = m_status.connection == m_reported.connection && m_status.detail == m_reported.detail &&
+                                m_status.journalError == m_reported.journalError;
+        if (countsOnly && m_reportTimer.isActive()) return;
         m_reported = m_status;
         QMetaObject::invokeMethod(m_facade, [f = m_facade, s = m_status] { f->onCoreStatus(s); },
                                   Qt::QueuedConnection);
+        m_reportTimer.start(250);
     }
 
     UplinkConfig m_c;
@@ -312,6 +322,7 @@ private:
     bool m_stateDirty = false;
     QTimer m_stateTimer;
     QTimer m_confirmTimer;
+    QTimer m_reportTimer;
     std::vector<std::uint64_t> m_new; // numbered, not yet published
     std::optional<LinkState> m_linkState;
     QDateTime m_linkSince;

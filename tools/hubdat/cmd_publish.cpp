@@ -282,13 +282,15 @@ int run(const QStringList& args) {
         });
 
     const int rc = QCoreApplication::exec();
-    std::uint64_t unconfirmed = 0, events = 0;
     for (auto& p : players) {
         p->timer.stop();
-        const hub::UplinkStatus s = p->uplink->status();
-        unconfirmed += s.unconfirmed;
-        events += s.lastSeq;
         p->uplink->stop();
+    }
+    QCoreApplication::sendPostedEvents(); // the uplinks' last status reports
+    std::uint64_t unconfirmed = 0, events = 0;
+    for (auto& p : players) {
+        unconfirmed += p->uplink->status().unconfirmed;
+        events += p->uplink->status().lastSeq;
     }
     for (auto& t : threads) {
         t->quit();
