@@ -379,6 +379,11 @@ void MqttConnection::stop(const std::optional<MqttMessage>& last, int timeoutMs)
 
 quint64 MqttConnection::publish(const MqttMessage& message) {
     const quint64 token = m_nextToken.fetch_add(1);
+    // On the network thread itself (an uplink sharing it) there is nothing to hand over.
+    if (QThread::currentThread() == m_thread && !m_stopped) {
+        m_worker->publish(token, message);
+        return token;
+    }
     QMetaObject::invokeMethod(m_worker, [w = m_worker, token, message] { w->publish(token, message); },
                               Qt::QueuedConnection);
     return token;
