@@ -37,10 +37,11 @@ class Client {
 public:
     // A fixed id with cleanSession false keeps the session on the broker
     // (for a day after a disconnect).
-    explicit Client(const std::string& id = {}, bool cleanSession = true) : clean_(cleanSession) {
+    explicit Client(const std::string& id = {}, bool cleanSession = true, int protocol = MQTT_PROTOCOL_V5)
+        : clean_(cleanSession || protocol != MQTT_PROTOCOL_V5) {
         initLibrary();
         m_ = mosquitto_new(id.empty() ? nullptr : id.c_str(), cleanSession, this);
-        mosquitto_int_option(m_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+        mosquitto_int_option(m_, MOSQ_OPT_PROTOCOL_VERSION, protocol);
         mosquitto_connect_v5_callback_set(m_, [](mosquitto*, void* self, int rc, int, const mosquitto_property*) {
             static_cast<Client*>(self)->done([&](Client& c) { c.connack_ = rc; });
         });

@@ -98,6 +98,20 @@ TEST_F(BrokerAccess, EachUserPublishesOnlyWhereItMay) {
     }
 }
 
+// An MQTT 3.1.1 client has no reason codes: the broker acknowledges a refused
+// publication like any other and drops it. A site on 3.1.1 cannot tell a
+// refusal from a delivery by the PUBACK.
+TEST_F(BrokerAccess, AnMqtt311ClientIsNotToldOfARefusal) {
+    auto watcher = login("room-2");
+    ASSERT_EQ(watcher->subscribe("hub/#"), 1);
+    Client old({}, true, MQTT_PROTOCOL_V311);
+    ASSERT_EQ(old.connect(port(), "site-a", "pw-a"), 0) << old.reason();
+    EXPECT_EQ(old.publish("hub/site-b/event", "under another name"), 0);
+    EXPECT_EQ(old.publish("hub/site-a/event", "under its own"), 0);
+    ASSERT_TRUE(watcher->waitForPayload("under its own"));
+    EXPECT_FALSE(watcher->received("under another name"));
+}
+
 // Each row subscribes a reader, has a writer publish, and sees whether the
 // reader got it. A marker on the reader's own ack topic (which every reader
 // may read) bounds the wait.

@@ -12,6 +12,7 @@
 // (PR_SET_PDEATHSIG): that signal follows the thread that started the broker,
 // so start brokers from the test's main thread, or one that outlives them.
 // No Qt and no GoogleTest here, so that benchmarks can use it too.
+// HUB_KEEP_BROKER_DIR=1 keeps the broker's folder (configuration, log) for a look.
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -117,8 +118,8 @@ public:
         return pid_ > 0;
     }
 
-    // Everything the broker wrote, across restarts.
-    std::string log() const { return readFile(dir_ + "/broker.log"); }
+    // Everything the broker wrote, across restarts; or from byte `from` on.
+    std::string log(std::size_t from = 0) const { return readFile(dir_ + "/broker.log", from); }
 
     // Clean stop: SIGTERM (the broker saves its persistence), SIGKILL after 5 s.
     void stop() {
@@ -149,13 +150,12 @@ public:
     // SIGHUP: the broker reads its password and ACL files again.
     bool reload() {
         if (pid_ <= 0) return false;
-        const std::size_t mark = log().size();
+        const std::size_t mark = logSize();
         ::kill(pid_, SIGHUP);
         // The broker logs the reload once it has read the files again.
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (std::chrono::steady_clock::now() < until) {
-            const std::string l = log();
-            if (l.size() > mark && l.find("Reloading config", mark) != std::string::npos) {
+            if (log(mark).find("Reloading config") != std::string::npos) {
                 // Settles in the same loop turn; one more turn makes sure.
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
                 return true;
@@ -190,8 +190,9 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    static std::string readFile(const std::string& path) {
+    static std::string readFile(const std::string& path, std::size_t from = 0) {
         std::ifstream in(path, std::ios::binary);
+        if (from) in.seekg(std::streamoff(from));
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
@@ -199,6 +200,11 @@ public:
 
 private:
     enum class Start { Ready, PortTaken, Failed };
+
+    std::size_t logSize() const {
+        struct stat st {};
+        return ::stat((dir_ + "/broker.log").c_str(), &st) == 0 ? std::size_t(st.st_size) : 0;
+    }
 
     static bool writeFile(const std::string& path, const std::string& text) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -321,7 +327,7 @@ private:
             error_ = "cannot open " + logPath;
             return Start::Failed;
         }
-        const std::size_t mark = log().size();
+        const std::size_t mark = logSize();
         const std::string conf = configPath();
         const char* argv[] = {"/usr/sbin/mosquitto", "-c", conf.c_str(), nullptr};
         const pid_t parent = ::getpid();
@@ -351,16 +357,15 @@ private:
         const auto until = std::chrono::steady_clock::now() + opt_.startTimeout;
         while (std::chrono::steady_clock::now() < until) {
             reap(false);
-            const std::string l = log();
-            const std::string since = l.size() > mark ? l.substr(mark) : std::string();
+            const std::string since = log(mark);
             if (pid_ <= 0) {
                 if (since.find("Address already in use") != std::string::npos ||
                     since.find("Cannot assign requested address") != std::string::npos)
                     return Start::PortTaken;
-                error_ = "the broker exited at start\n" + l;
+                error_ = "the broker exited at start\n" + log();
                 return Start::Failed;
             }
-            if (since.find(" running") != std::string::npos && accepts(port_) &&
+            if (since.find(" running\n") != std::string::npos && accepts(port_) &&
                 (tlsPort_ == 0 || accepts(tlsPort_)))
                 return Start::Ready;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
