@@ -85,8 +85,7 @@ inline std::string renderConfig(const QString& confText, const QString& authDir,
         {"certfile ", "certfile " + certDir + "/server.crt"},
         {"keyfile ", "keyfile " + certDir + "/server.key"},
     };
-    // Debian's own mosquitto.conf says where persistence goes.
-    QString out = "persistence_location @DIR@/\n";
+    QString out;
     int changed = 0;
     for (const QString& line : confText.split('\n')) {
         QString l = line;
@@ -100,6 +99,24 @@ inline std::string renderConfig(const QString& confText, const QString& authDir,
     }
     if (lines) *lines = changed;
     return out.toStdString();
+}
+
+// Debian's main mosquitto.conf made private (pid file and log dropped,
+// persistence in the broker's folder) with ours in place of its include_dir.
+inline std::string withDebianMain(const QString& path, const std::string& ours) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    std::string out;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
+        if (line.startsWith("pid_file ") || line.startsWith("log_dest ")) continue;
+        if (line.startsWith("persistence_location "))
+            out += "persistence_location @DIR@/\n";
+        else if (line.startsWith("include_dir "))
+            out += ours;
+        else
+            out += line.toStdString() + "\n";
+    }
+    return out;
 }
 
 // Adds or changes a user through the users script.
@@ -122,8 +139,11 @@ struct ControlRoom {
     QString auth() const { return dir.path() + "/auth"; }
     QString certs() const { return dir.path() + "/certs"; }
 
-    // users: kind ("add-site" or "add-room"), name, password.
-    explicit ControlRoom(const std::vector<std::array<QString, 3>>& users) {
+    // users: kind ("add-site" or "add-room"), name, password. With debianMain
+    // the configuration is included from Debian's own mosquitto.conf, as on
+    // a server; otherwise only persistence_location is added, which that
+    // file would give.
+    explicit ControlRoom(const std::vector<std::array<QString, 3>>& users, const QString& debianMain = {}) {
         QDir(dir.path()).mkpath("auth");
         QDir(dir.path()).mkpath("certs");
         if (!makeCertificates(certs())) {
@@ -145,7 +165,8 @@ struct ControlRoom {
         }
         int lines = 0;
         testsupport::BrokerOptions o;
-        o.config = renderConfig(QString::fromUtf8(conf.readAll()), auth(), certs(), &lines);
+        const std::string ours = renderConfig(QString::fromUtf8(conf.readAll()), auth(), certs(), &lines);
+        o.config = debianMain.isEmpty() ? "persistence_location @DIR@/\n" + ours : withDebianMain(debianMain, ours);
         if (lines != 7) {
             failure = "the shipped configuration no longer has the 7 lines this test adapts: " +
                       std::to_string(lines) + " found";

@@ -49,3 +49,25 @@ TEST(BrokerPersistence, ARoomsQueueAndTheRetainedStatusSurviveARestart) {
 }
 
 } // namespace
+
+// On a server the configuration is one file of /etc/mosquitto/conf.d/, read
+// after Debian's mosquitto.conf: nothing in it may clash with that file
+// (Mosquitto refuses a second persistence_location, for one), and persistence
+// goes where that file says.
+TEST(BrokerPersistence, TheConfigurationFitsDebiansMainFile) {
+    const QString main = "/etc/mosquitto/mosquitto.conf";
+    if (!QFile::exists(main)) GTEST_SKIP() << main.toStdString() << " is not installed";
+    ControlRoom room({{"add-site", "site-a", "pw-a"}}, main);
+    ASSERT_TRUE(room.failure.empty()) << room.failure;
+    const std::string config = room.broker->readFile(room.broker->configPath());
+    EXPECT_EQ(config.find("include_dir"), std::string::npos) << config;
+    EXPECT_NE(config.find("allow_anonymous false"), std::string::npos) << config;
+    testmqtt::Tls tls{(room.certs() + "/ca.crt").toStdString(), ""};
+    {
+        Client site;
+        ASSERT_EQ(site.connect(room.broker->tlsPort(), "site-a", "pw-a", &tls), 0) << site.reason();
+        EXPECT_EQ(site.publish("hub/site-a/status", "online", true), 0x10);
+    }
+    room.broker->stop();
+    EXPECT_TRUE(std::filesystem::exists(room.broker->dir() + "/mosquitto.db"));
+}
