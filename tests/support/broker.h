@@ -49,6 +49,7 @@ struct BrokerOptions {
     bool allowAnonymous = true;
     // Broker users as name/password pairs; when not empty the broker gets a
     // password file (hashed by mosquitto_passwd) and checks them.
+    // Passwords do not begin nor end with a space (mosquitto_passwd trims them).
     std::vector<std::pair<std::string, std::string>> users;
     std::string acl;          // text of an ACL file; empty: no ACL
     bool persistence = false; // keeps retained messages and sessions across restart()
@@ -253,15 +254,25 @@ private:
             return false;
         }
         if (opt_.users.empty()) return true;
-        if (!writeFile(passwordPath(), "")) {
+        // One mosquitto_passwd run hashes every "name:password" line in place
+        // (-U), so hundreds of users cost one process. It trims spaces at
+        // the ends of a password.
+        std::string plain;
+        for (const auto& [name, password] : opt_.users) {
+            if (name.empty() || name.find_first_of(":\n") != std::string::npos ||
+                password.find('\n') != std::string::npos) {
+                error_ = "a broker user name may not be empty nor hold ':' or a newline: " + name;
+                return false;
+            }
+            plain += name + ":" + password + "\n";
+        }
+        if (!writeFile(passwordPath(), plain)) {
             error_ = "cannot write " + passwordPath();
             return false;
         }
-        for (const auto& [name, password] : opt_.users) {
-            if (runTool({"/usr/bin/mosquitto_passwd", "-b", passwordPath(), name, password}) != 0) {
-                error_ = "mosquitto_passwd failed for user " + name + "\n" + log();
-                return false;
-            }
+        if (runTool({"/usr/bin/mosquitto_passwd", "-U", passwordPath()}) != 0) {
+            error_ = "mosquitto_passwd could not hash the passwords\n" + log();
+            return false;
         }
         return true;
     }
