@@ -115,3 +115,42 @@ TEST(BrokerUsers, RemovingAConnectedUserCutsItOff) {
 }
 
 } // namespace
+
+namespace {
+
+// Removing a section removes all of it, also from a hand-edited file: a line
+// left behind would belong to the section before it.
+TEST(BrokerUsersFiles, RemovingARoomTakesItsWholeSection) {
+    QTemporaryDir dir;
+    const QString acl = dir.path() + "/acl", passwd = dir.path() + "/passwd";
+    const struct {
+        const char* what;
+        const char* before;
+        const char* after;
+    } rows[] = {
+        {"sections as the script writes them",
+         "pattern write hub/%u/#\n\nuser op-1\ntopic read hub/#\n\nuser gone\ntopic read hub/#\ntopic deny hub/gone/#\n\n"
+         "user op-2\ntopic read hub/#\n",
+         "pattern write hub/%u/#\n\nuser op-1\ntopic read hub/#\n\nuser op-2\ntopic read hub/#\n"},
+        {"a blank line and a comment inside",
+         "user op-1\ntopic read hub/#\n\nuser gone\ntopic read hub/#\n\n# added by hand\ntopic write hub/+/ack\n",
+         "user op-1\ntopic read hub/#\n\n"},
+        {"a pattern after it stays", "user gone\ntopic read hub/#\n\npattern read hub/%u/ack\n",
+         "pattern read hub/%u/ack\n"},
+        {"a longer name is another user", "user gone-2\ntopic read hub/#\n", "user gone-2\ntopic read hub/#\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        for (const auto& [path, text] : {std::pair{acl, QByteArray(r.before)}, std::pair{passwd, QByteArray()}}) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        }
+        const testroom::Run run = testroom::run(
+            "/bin/bash", {testroom::usersScript(), "--passwd", passwd, "--acl", acl, "remove", "gone"});
+        EXPECT_EQ(run.code, 0) << run.err.toStdString();
+        EXPECT_EQ(testsupport::PrivateBroker::readFile(acl.toStdString()), r.after);
+    }
+}
+
+} // namespace
