@@ -123,10 +123,15 @@ public:
     std::string log(std::size_t from = 0) const { return readFile(dir_ + "/broker.log", from); }
 
     // Clean stop: SIGTERM (the broker saves its persistence), SIGKILL after 5 s.
+    // SIGTERM is repeated: Mosquitto logs "running" just before it sets its
+    // run flag, so a SIGTERM that lands in between is forgotten.
     void stop() {
         if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        if (!waitExit(std::chrono::seconds(5))) {
+        for (int i = 0; i < 20 && pid_ > 0; ++i) {
+            ::kill(pid_, SIGTERM);
+            if (waitExit(std::chrono::milliseconds(250))) break;
+        }
+        if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             waitExit(std::chrono::seconds(5));
         }
