@@ -19,7 +19,7 @@ struct Login {
 };
 
 TEST(BrokerUsers, ScriptedUsersGetInAndRemovedOnesStayOut) {
-    ControlRoom room({{"add-site", "site-a", "pw-a"}});
+    ControlRoom room({{"add-site", "site-a", "pw-a"}, {"add-room", "room-a", "pw-r"}});
     ASSERT_TRUE(room.failure.empty()) << room.failure;
     const QString passwordFile = room.auth() + "/passwd", acl = room.auth() + "/acl";
     QFile pwFile(room.dir.path() + "/password.txt");
@@ -85,6 +85,10 @@ TEST(BrokerUsers, ScriptedUsersGetInAndRemovedOnesStayOut) {
                 << l.user << "/" << l.password << ": " << c.reason();
         }
     }
+    const testroom::Run list = testroom::run(
+        "/bin/bash", {testroom::usersScript(), "--passwd", passwordFile, "--acl", acl, "list"});
+    EXPECT_EQ(list.code, 0);
+    EXPECT_EQ(list.out, "room-a room\nsite-a site\nsite-f site\nsite-s site\n");
     // The broker's group may read the files, nobody else; no password in clear.
     for (const QString& f : {passwordFile, acl}) {
         struct stat st {};
