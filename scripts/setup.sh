@@ -7,7 +7,7 @@ preset="${1:-default}"
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev xvfb xauth fonts-liberation2 qt6-translations-l10n dpkg-dev file clang libclang-rt-14-dev
-          mosquitto libmosquitto-dev libqt6sql6-sqlite)
+          mosquitto libmosquitto-dev libqt6sql6-sqlite openssl)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

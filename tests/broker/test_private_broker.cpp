@@ -1,6 +1,8 @@
 // The private broker every MQTT test starts: it comes up on a port of its own,
 // comes back on the same port with what it kept, and leaves nothing behind.
 #include "broker.h"
+#include "controlroom.h"
+#include "mqttclient.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -109,4 +111,71 @@ TEST(PrivateBroker, DiesWithTheProgramThatStartedIt) {
     EXPECT_FALSE(alive(pid));
     if (alive(pid)) ::kill(pid, SIGKILL);
     std::filesystem::remove_all(dir);
+}
+
+// The generated configuration's options, each seen from a client.
+TEST(PrivateBroker, GeneratedOptionsHold) {
+    QTemporaryDir certs;
+    ASSERT_TRUE(testroom::makeCertificates(certs.path()));
+    const std::string dir = certs.path().toStdString();
+    BrokerOptions o;
+    o.allowAnonymous = false;
+    o.users = {{"u1", "p1"}, {"u2", "p2 with spaces"}};
+    o.acl = "user u1\ntopic readwrite t/u1/#\n\nuser u2\ntopic read t/#\n";
+    o.tls = testsupport::BrokerTls{dir + "/ca.crt", dir + "/server.crt", dir + "/server.key"};
+    PrivateBroker broker(o);
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    ASSERT_GT(broker.tlsPort(), 0);
+    EXPECT_NE(broker.tlsPort(), broker.port());
+    const testmqtt::Tls tls{dir + "/ca.crt", ""};
+    const struct {
+        const char* what;
+        bool overTls;
+        std::string user, password;
+        int connack;
+        const char* topic; // published when in
+        int puback;
+    } rows[] = {
+        {"user", false, "u1", "p1", 0, "t/u1/x", 0x10},
+        {"user, outside its ACL", false, "u1", "p1", 0, "t/u2/x", 0x87},
+        {"password with spaces", false, "u2", "p2 with spaces", 0, "t/u2/x", 0x87},
+        {"wrong password", false, "u1", "p2", 0x87, nullptr, 0},
+        {"anonymous", false, "", "", 0x87, nullptr, 0},
+        {"user over TLS", true, "u1", "p1", 0, "t/u1/y", 0x10},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        testmqtt::Client c;
+        ASSERT_EQ(c.connect(r.overTls ? broker.tlsPort() : broker.port(), r.user, r.password,
+                            r.overTls ? &tls : nullptr),
+                  r.connack)
+            << c.reason();
+        if (r.topic) {
+            EXPECT_EQ(c.publish(r.topic, "x"), r.puback);
+        }
+    }
+}
+
+// With a save on every change, even a crash keeps what the broker had.
+TEST(PrivateBroker, AutosaveKeepsRetainedMessagesThroughAKill) {
+    BrokerOptions o;
+    o.persistence = true;
+    o.autosaveEveryChange = true;
+    PrivateBroker broker(o);
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    {
+        testmqtt::Client c;
+        ASSERT_EQ(c.connect(broker.port(), "", ""), 0) << c.reason();
+        ASSERT_EQ(c.publish("kept", "retained", true), 0x10);
+    }
+    // The save follows the change in the broker's next loop turn.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!std::filesystem::exists(broker.dir() + "/mosquitto.db") && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    broker.kill();
+    ASSERT_TRUE(broker.restart()) << broker.error();
+    testmqtt::Client c;
+    ASSERT_EQ(c.connect(broker.port(), "", ""), 0) << c.reason();
+    ASSERT_EQ(c.subscribe("kept"), 1);
+    EXPECT_TRUE(c.waitForPayload("retained"));
 }

@@ -12,6 +12,7 @@
 // (PR_SET_PDEATHSIG): that signal follows the thread that started the broker,
 // so start brokers from the test's main thread, or one that outlives them.
 // No Qt and no GoogleTest here, so that benchmarks can use it too.
+// HUB_KEEP_BROKER_DIR=1 keeps the broker's folder (configuration, log) for a look.
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -48,6 +49,7 @@ struct BrokerOptions {
     bool allowAnonymous = true;
     // Broker users as name/password pairs; when not empty the broker gets a
     // password file (hashed by mosquitto_passwd) and checks them.
+    // Passwords do not begin nor end with a space (mosquitto_passwd trims them).
     std::vector<std::pair<std::string, std::string>> users;
     std::string acl;          // text of an ACL file; empty: no ACL
     bool persistence = false; // keeps retained messages and sessions across restart()
@@ -117,14 +119,19 @@ public:
         return pid_ > 0;
     }
 
-    // Everything the broker wrote, across restarts.
-    std::string log() const { return readFile(dir_ + "/broker.log"); }
+    // Everything the broker wrote, across restarts; or from byte `from` on.
+    std::string log(std::size_t from = 0) const { return readFile(dir_ + "/broker.log", from); }
 
     // Clean stop: SIGTERM (the broker saves its persistence), SIGKILL after 5 s.
+    // SIGTERM is repeated: Mosquitto logs "running" just before it sets its
+    // run flag, so a SIGTERM that lands in between is forgotten.
     void stop() {
         if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        if (!waitExit(std::chrono::seconds(5))) {
+        for (int i = 0; i < 20 && pid_ > 0; ++i) {
+            ::kill(pid_, SIGTERM);
+            if (waitExit(std::chrono::milliseconds(250))) break;
+        }
+        if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             waitExit(std::chrono::seconds(5));
         }
@@ -149,13 +156,12 @@ public:
     // SIGHUP: the broker reads its password and ACL files again.
     bool reload() {
         if (pid_ <= 0) return false;
-        const std::size_t mark = log().size();
+        const std::size_t mark = logSize();
         ::kill(pid_, SIGHUP);
         // The broker logs the reload once it has read the files again.
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (std::chrono::steady_clock::now() < until) {
-            const std::string l = log();
-            if (l.size() > mark && l.find("Reloading config", mark) != std::string::npos) {
+            if (log(mark).find("Reloading config") != std::string::npos) {
                 // Settles in the same loop turn; one more turn makes sure.
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
                 return true;
@@ -190,8 +196,9 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    static std::string readFile(const std::string& path) {
+    static std::string readFile(const std::string& path, std::size_t from = 0) {
         std::ifstream in(path, std::ios::binary);
+        if (from) in.seekg(std::streamoff(from));
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
@@ -199,6 +206,11 @@ public:
 
 private:
     enum class Start { Ready, PortTaken, Failed };
+
+    std::size_t logSize() const {
+        struct stat st {};
+        return ::stat((dir_ + "/broker.log").c_str(), &st) == 0 ? std::size_t(st.st_size) : 0;
+    }
 
     static bool writeFile(const std::string& path, const std::string& text) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -247,15 +259,25 @@ private:
             return false;
         }
         if (opt_.users.empty()) return true;
-        if (!writeFile(passwordPath(), "")) {
+        // One mosquitto_passwd run hashes every "name:password" line in place
+        // (-U), so hundreds of users cost one process. It trims spaces at
+        // the ends of a password.
+        std::string plain;
+        for (const auto& [name, password] : opt_.users) {
+            if (name.empty() || name.find_first_of(":\n") != std::string::npos ||
+                password.find('\n') != std::string::npos) {
+                error_ = "a broker user name may not be empty nor hold ':' or a newline: " + name;
+                return false;
+            }
+            plain += name + ":" + password + "\n";
+        }
+        if (!writeFile(passwordPath(), plain)) {
             error_ = "cannot write " + passwordPath();
             return false;
         }
-        for (const auto& [name, password] : opt_.users) {
-            if (runTool({"/usr/bin/mosquitto_passwd", "-b", passwordPath(), name, password}) != 0) {
-                error_ = "mosquitto_passwd failed for user " + name + "\n" + log();
-                return false;
-            }
+        if (runTool({"/usr/bin/mosquitto_passwd", "-U", passwordPath()}) != 0) {
+            error_ = "mosquitto_passwd could not hash the passwords\n" + log();
+            return false;
         }
         return true;
     }
@@ -321,7 +343,7 @@ private:
             error_ = "cannot open " + logPath;
             return Start::Failed;
         }
-        const std::size_t mark = log().size();
+        const std::size_t mark = logSize();
         const std::string conf = configPath();
         const char* argv[] = {"/usr/sbin/mosquitto", "-c", conf.c_str(), nullptr};
         const pid_t parent = ::getpid();
@@ -351,16 +373,15 @@ private:
         const auto until = std::chrono::steady_clock::now() + opt_.startTimeout;
         while (std::chrono::steady_clock::now() < until) {
             reap(false);
-            const std::string l = log();
-            const std::string since = l.size() > mark ? l.substr(mark) : std::string();
+            const std::string since = log(mark);
             if (pid_ <= 0) {
                 if (since.find("Address already in use") != std::string::npos ||
                     since.find("Cannot assign requested address") != std::string::npos)
                     return Start::PortTaken;
-                error_ = "the broker exited at start\n" + l;
+                error_ = "the broker exited at start\n" + log();
                 return Start::Failed;
             }
-            if (since.find(" running") != std::string::npos && accepts(port_) &&
+            if (since.find(" running\n") != std::string::npos && accepts(port_) &&
                 (tlsPort_ == 0 || accepts(tlsPort_)))
                 return Start::Ready;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
