@@ -13,6 +13,7 @@
 #include <mosquitto.h>
 #include <mutex>
 #include <set>
+#include <unistd.h>
 #include <vector>
 
 namespace hub {
@@ -148,6 +149,9 @@ private:
         }
         if (m_opt.url.tls) {
             const QByteArray ca = m_opt.caFile.toLocal8Bit();
+            if (!ca.isEmpty() && ::access(ca.constData(), R_OK) != 0)
+                return lose(QStringLiteral("cannot read the CA file '%1': %2")
+                                .arg(m_opt.caFile, QString::fromLocal8Bit(strerror(errno))));
             const int rc = ca.isEmpty() ? mosquitto_tls_set(m_mosq, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
                                         : mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
             if (rc != MOSQ_ERR_SUCCESS)

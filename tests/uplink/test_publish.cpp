@@ -1,6 +1,7 @@
 // The uplink against a private broker: a recording published by hubdat
 // arrives whole and in order; a site's stream survives the broker being
 // killed; the usage and refusals of hubdat publish.
+#include "../broker/controlroom.h"
 #include "broker.h"
 #include "filelimit.h"
 #include "monitor/elementevents.h"
@@ -302,6 +303,38 @@ TEST(UplinkPublish, AFullDiskIsReportedAndTheEventsStillGoOut) {
     for (const auto& e : events(room.received())) seqs.push_back(e.seq);
     EXPECT_EQ(seqs, (std::vector<std::uint64_t>{1, 2, 3, 4}));
     s.site->stop();
+}
+
+// The control room's broker as shipped (TLS for sites, passwords, the ACL):
+// a site over mqtts with the CA it is given arrives whole at a room user; with
+// a CA that did not sign the broker's certificate it never connects, says
+// why, and keeps its events.
+TEST(UplinkPublish, OverTlsToTheShippedControlRoomBroker) {
+    testroom::ControlRoom cr({{"add-site", "North", "north-pw"}, {"add-room", "desk", "desk-pw"}});
+    ASSERT_TRUE(cr.failure.empty()) << cr.failure;
+    QTemporaryDir dir;
+    const auto want = expectedEvents(writeAlarmRecording(dir.filePath("a.dat"), 10));
+    QFile pw(dir.filePath("pw"));
+    ASSERT_TRUE(pw.open(QIODevice::WriteOnly));
+    pw.write("north-pw\n");
+    pw.close();
+    testsupport::Subscriber room(cr.broker->port(), {"hub/North/event"}, {}, "desk", "desk-pw");
+    ASSERT_TRUE(room.waitSubscribed());
+    const QString url = "mqtts://North@127.0.0.1:" + QString::number(cr.broker->tlsPort()) + "/North";
+    const QStringList common{"publish", dir.filePath("a.dat"), "--uplink", url, "--uplink-password-file",
+                             dir.filePath("pw"), "--rate", "max", "--journal-dir", dir.filePath("j")};
+    const auto run = testtool::hubdat(common + QStringList{"--uplink-ca-file", cr.certs() + "/ca.crt"});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    ASSERT_TRUE(room.waitFor([&](const auto& g) { return events(g).size() >= want.size(); }, 5s));
+    EXPECT_EQ(events(room.received()).back().seq, want.size());
+
+    QDir().mkpath(dir.filePath("other"));
+    ASSERT_TRUE(testroom::makeCertificates(dir.filePath("other")));
+    const auto refused = testtool::hubdat(common + QStringList{"--uplink-ca-file", dir.filePath("other/ca.crt"),
+                                                               "--timeout", "2"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_TRUE(refused.err.contains("TLS")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("not confirmed")) << refused.err.toStdString();
 }
 
 // hubdat publish's own checks, before any broker is reached.

@@ -83,6 +83,7 @@ struct Player {
     std::size_t next = 0;
     bool inAcquisition = false;
     bool drained = false;
+    QString lastDetail; // the connection's last word before the stop
     QTimer timer;
 };
 
@@ -207,6 +208,7 @@ int run(const QStringList& args) {
             std::fprintf(stderr, "hubdat publish: %s\n", qPrintable(p->uplink->journalNote()));
         Player* raw = p.get();
         QObject::connect(p->uplink.get(), &hub::SiteUplink::statusChanged, [raw, &exitCode](const hub::UplinkStatus& s) {
+            if (s.connection != hub::UplinkStatus::Connection::Off) raw->lastDetail = s.detail;
             static QString lastJournalError;
             if (!s.journalError.isEmpty() && s.journalError != lastJournalError) {
                 std::fprintf(stderr, "hubdat publish: %s: %s\n", qPrintable(raw->site), qPrintable(s.journalError));
@@ -273,9 +275,11 @@ int run(const QStringList& args) {
         });
         p->timer.start(0);
     }
+    bool timedOut = false;
     if (timeoutS > 0)
-        QTimer::singleShot(timeoutS * 1000, [&exitCode] {
+        QTimer::singleShot(timeoutS * 1000, [&exitCode, &timedOut] {
             if (exitCode < 0) {
+                timedOut = true;
                 exitCode = kFileError;
                 QCoreApplication::exit(kFileError);
             }
@@ -301,11 +305,17 @@ int run(const QStringList& args) {
                     count == 1 ? "" : "s", static_cast<unsigned long long>(events), count == 1 ? "" : " summed");
         return kOk;
     }
-    if (exitCode == kFileError && unconfirmed > 0)
+    if (timedOut) {
+        std::fprintf(stderr, "hubdat publish: time-out: %d of %d sites confirmed everything\n", drainedCount, count);
+        for (auto& p : players)
+            if (!p->drained) {
+                std::fprintf(stderr, "hubdat publish: %s: %s\n", qPrintable(p->site), qPrintable(p->lastDetail));
+                break;
+            }
+    }
+    if (unconfirmed > 0)
         std::fprintf(stderr, "hubdat publish: %llu events not confirmed; they stay in the journals in %s\n",
                      static_cast<unsigned long long>(unconfirmed), qPrintable(journalDir));
-    else if (rc == kFileError && drainedCount < count)
-        std::fprintf(stderr, "hubdat publish: time-out: %d of %d sites confirmed everything\n", drainedCount, count);
     return rc;
 }
 
