@@ -1,6 +1,7 @@
 #include "monitor/replay.h"
 
 #include "monitor/batchapply.h"
+#include "monitor/display/zoom.h"
 #include "monitor/settings/settingsdecoders.h"
 
 namespace hub {
@@ -8,11 +9,16 @@ namespace hub {
 bool Replayer::open(const QString& path, QString* error) { return file_.open(path, error); }
 
 ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn& progress,
-                            std::int64_t progressEvery) {
+                            std::int64_t progressEvery, std::int64_t recordLimit) {
     ReplayOutcome out;
     if (progressEvery < 1) progressEvery = 1;
     std::uint8_t type = 0;
     double time = 0.0;
+    // Records that may still be read: a limited run reads the file as if it
+    // ended there.
+    std::int64_t left = recordLimit < 0 ? INT64_MAX : recordLimit;
+    // State records of every acquisition: the gauge follows the file, not the counter.
+    std::int64_t applied = 0;
 
     // RiceviDati over batches of state records; the model is settled whenever
     // anyone may look at it.
@@ -23,6 +29,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
     const auto applyPending = [&] {
         apply.apply(batch, pending);
         out.counter += pending;
+        applied += pending;
         pending = 0;
     };
 
@@ -34,24 +41,32 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
         if (reset) reset(false);
     };
 
-    if (!file_.readHeader(type, time) || type != kRecordStartEnd) {
+    if (left == 0 || !file_.readHeader(type, time) || type != kRecordStartEnd) {
         out.stopType = type;
         stopIdle(StopReason::NoStartRecord, 0);
         file_.close();
         return out;
     }
+    --left;
+    out.records = 1;
     out.hasStart = true;
     out.start = time;
 
     std::int64_t nextProgress = progressEvery;
-    // A batch never runs past a progress call.
+    // A batch never runs past a progress call, nor past the record limit.
     const auto batchLimit = [&] {
-        return static_cast<int>(std::min<std::int64_t>(recordapply::BatchApplier::kMaxBatch,
-                                                       nextProgress - out.counter));
+        return static_cast<int>(std::min<std::int64_t>(
+            std::min<std::int64_t>(recordapply::BatchApplier::kMaxBatch, nextProgress - applied),
+            left));
     };
     int limit = batchLimit();
     for (;;) {
         const qint64 at = file_.offset();
+        if (left == 0) {
+            out.reason = StopReason::EndOfFile;
+            out.stopOffset = at;
+            break;
+        }
         if (!file_.readHeader(type, time)) {
             out.reason = file_.offset() == at ? StopReason::EndOfFile : StopReason::CutShort;
             out.stopOffset = at;
@@ -64,11 +79,13 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 out.stopOffset = at;
                 break;
             }
+            --left;
+            ++out.records;
             if (++pending < limit) continue;
             applyPending();
-            if (out.counter == nextProgress) {
+            if (applied == nextProgress) {
                 apply.settle();
-                if (progress) progress(out.counter);
+                if (progress) progress(applied);
                 nextProgress += progressEvery;
             }
             limit = batchLimit();
@@ -88,6 +105,8 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 out.stopOffset = at;
                 break;
             }
+            --left;
+            ++out.records;
             apply.settle();
             // The window buffers get the block as read; the decoders see a copy.
             if (isSwHub(kind)) {
@@ -100,10 +119,27 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 out.windowCaption = caption;
             }
         } else if (type == kRecordStartEnd) {
+            --left;
+            ++out.records;
             out.reason = StopReason::EndRecord;
             out.stopOffset = at;
-            break;
+            // Another acquisition follows only when a start record comes next.
+            std::uint8_t nextType = 0;
+            double nextTime = 0.0;
+            if (left == 0 || !file_.readHeader(nextType, nextTime) || nextType != kRecordStartEnd)
+                break;
+            --left;
+            ++out.records;
+            apply.settle();
+            resetDisplay(m_, hub_, true, compact);
+            out.reason = StopReason::None;
+            out.stopOffset = 0;
+            out.start = nextTime;
+            out.counter = 0;
+            out.windowCaption.reset();
+            limit = batchLimit();
         } else {
+            ++out.records;
             out.stopType = type;
             stopIdle(StopReason::UnknownType, at);
             break;
@@ -111,18 +147,19 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
     }
     if (pending) applyPending();
     apply.settle();
-    if (progress) progress(out.counter);
+    if (progress) progress(applied);
     file_.close();
     return out;
 }
 
 std::optional<ReplayOutcome> replayFile(const QString& path, MonitorModel& m, HubState& hub,
                                         bool compact, const Replayer::ResetFn& reset,
-                                        QString* error, const Replayer::ProgressFn& progress) {
+                                        QString* error, const Replayer::ProgressFn& progress,
+                                        std::int64_t recordLimit) {
     if (reset) reset(true);
     Replayer r(m, hub);
     if (!r.open(path, error)) return std::nullopt;
-    return r.run(compact, reset, progress);
+    return r.run(compact, reset, progress, 65536, recordLimit);
 }
 
 } // namespace hub

@@ -16,6 +16,7 @@ struct ReplayOutcome {
     bool hasStart = false;      // the file began with a type-100 record
     double start = 0.0;         // its time stamp (LStart)
     std::int64_t counter = 0;   // state records applied (LCounter, the gauge's progress)
+    std::int64_t records = 0;   // whole records read, of any type, the one that stopped reading included
     StopReason reason = StopReason::None;
     qint64 stopOffset = 0;      // offset of the record at which reading stopped
     std::uint8_t stopType = 0;  // type byte read there (for an unknown type)
@@ -43,8 +44,15 @@ public:
     // Replays the opened file. reset(false) is called for the idle display
     // (no start record, unknown type); progress every progressEvery state
     // records and once at the end. compact: the zoom selector reads "Compact".
+    // recordLimit >= 0 reads no more than that many records, as if the file
+    // ended after them.
+    //
+    // An end record followed by a start record does not stop reading: the
+    // recording holds another acquisition, and its start resets the display
+    // (resetDisplay, not reset: the window keeps its file), the counter and
+    // the start time as a new acquisition does.
     ReplayOutcome run(bool compact, const ResetFn& reset, const ProgressFn& progress = {},
-                      std::int64_t progressEvery = 65536);
+                      std::int64_t progressEvery = 65536, std::int64_t recordLimit = -1);
 
 private:
     MonitorModel& m_;
@@ -57,6 +65,7 @@ private:
 std::optional<ReplayOutcome> replayFile(const QString& path, MonitorModel& m, HubState& hub,
                                         bool compact, const Replayer::ResetFn& reset,
                                         QString* error = nullptr,
-                                        const Replayer::ProgressFn& progress = {});
+                                        const Replayer::ProgressFn& progress = {},
+                                        std::int64_t recordLimit = -1);
 
 } // namespace hub
