@@ -120,6 +120,7 @@ struct ReplayIndex::Data {
     struct Decoded {
         std::int64_t block = -1;
         std::vector<double> times, plays;
+        std::vector<qint64> offsets; // where each record starts
         std::vector<PlayerEvent> events;
         std::vector<Mark> marks;
         std::uint64_t used = 0;
@@ -412,6 +413,7 @@ const ReplayIndex::Data::Decoded& ReplayIndex::Data::decode(std::int64_t b) cons
     out.used = ++useClock;
     out.times.clear();
     out.plays.clear();
+    out.offsets.clear();
     out.events.clear();
     out.marks.clear();
     const Block& blk = blocks[static_cast<size_t>(b)];
@@ -426,7 +428,9 @@ const ReplayIndex::Data::Decoded& ReplayIndex::Data::decode(std::int64_t b) cons
     for (std::int64_t n = first; n <= last; ++n) {
         std::uint8_t type = 0;
         double t = 0.0;
+        const qint64 at = file.offset();
         if (!file.readHeader(type, t)) break; // the file changed since
+        out.offsets.push_back(at);
         const auto mark = [&](MarkKind k) { out.marks.push_back({n, t, k}); };
         if (clock.step(t)) mark(MarkKind::ClockBack);
         out.times.push_back(t);
@@ -523,6 +527,29 @@ ReplayOutcome ReplayIndex::stateAfter(std::int64_t n, MonitorModel& m, HubState&
     // The last snapshot holds how reading stopped; the file cut there ends the same way.
     if (s.records == n && s.records == recordCount()) return s.out;
     return r.resume(s.out, s.offset, compact, reset, n - s.records);
+}
+
+ReplayOutcome ReplayIndex::stepForward(std::int64_t from, const ReplayOutcome& atFrom, std::int64_t to,
+                                       MonitorModel& m, HubState& hub, bool compact) const {
+    to = std::clamp<std::int64_t>(to, 0, recordCount());
+    // Reading goes on only inside an acquisition: after an end record the
+    // next start must be recognised as one, which a seek does.
+    if (from < 1 || to < from || from > recordCount() || !atFrom.hasStart ||
+        atFrom.records != from ||
+        (atFrom.reason != StopReason::EndOfFile && atFrom.reason != StopReason::None))
+        return stateAfter(to, m, hub, compact);
+    if (to == from) return atFrom;
+    const Data::Decoded& dec = d_->decode(from >> d_->blockShift); // record from + 1's block
+    const auto i = static_cast<size_t>(from & (d_->blockRecords - 1));
+    if (i >= dec.offsets.size()) return stateAfter(to, m, hub, compact);
+    const qint64 offset = dec.offsets[i];
+    Replayer r(m, hub);
+    if (!r.open(d_->path)) return stateAfter(to, m, hub, compact);
+    ReplayOutcome soFar = atFrom;
+    soFar.reason = StopReason::None;
+    soFar.stopOffset = 0;
+    return r.resume(soFar, offset, compact, [&](bool hide) { resetDisplay(m, hub, hide, compact); },
+                    to - from);
 }
 
 std::int64_t ReplayIndex::recordsUntil(double t) const {
