@@ -514,13 +514,11 @@ ReplayOutcome ReplayIndex::stateAfter(std::int64_t n, MonitorModel& m, HubState&
     const Data::Snapshot& s = *(it - 1);
     s.display.restore(m, hub);
     if (s.out.windowCaption) {
-        // The caption names the window's port: made again with this one.
-        MonitorModel scratch;
-        HubState h = hub;
-        QString caption;
-        RiceviSet_TC(scratch, h, 0, hub.tc, compact, &caption);
+        // The caption names the window's port; the snapshots were made with none.
         ReplayOutcome out = s.out;
-        out.windowCaption = caption;
+        QString& caption = *out.windowCaption;
+        const qsizetype at = caption.lastIndexOf(QLatin1String(" --  ZEMBRA MONITOR HUB (V:"));
+        if (at >= 0) caption.insert(at, hub.lastPort);
         if (s.records == n && s.records == recordCount()) return out;
         return r.resume(out, s.offset, compact, reset, n - s.records);
     }
