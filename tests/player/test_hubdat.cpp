@@ -44,7 +44,7 @@ TEST(HubdatPlayer, RecordsAndUntilAreTheCutFile) {
         ASSERT_TRUE(index.build(path));
         const std::int64_t n = index.recordCount();
         std::vector<std::int64_t> positions{0, n};
-        for (int i = 0; i < 3; ++i) positions.push_back(static_cast<std::int64_t>(gen.rng()() % (n + 1)));
+        for (int i = 0; i < 2; ++i) positions.push_back(static_cast<std::int64_t>(gen.rng()() % (n + 1)));
         for (std::int64_t k : positions) {
             SCOPED_TRACE("record " + std::to_string(k));
             ASSERT_TRUE(testrec::saveBytes(cut, b.rec.bytes.left(b.ends[static_cast<size_t>(k)])));
@@ -69,7 +69,7 @@ TEST(HubdatPlayer, RecordsAndUntilAreTheCutFile) {
         ASSERT_TRUE(testrec::saveBytes(cut, {}));
         EXPECT_EQ(replayJson({path, "--until", "2000-01-01T00:00:00"}), replayJson({cut}));
     }
-    EXPECT_GE(untilCompared, 3);
+    EXPECT_GE(untilCompared, 2);
 }
 
 TEST(HubdatPlayer, BadValuesAreUsageErrors) {
