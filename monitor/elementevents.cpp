@@ -2,6 +2,7 @@
 
 #include "monitor/display/changefilter.h"
 
+#include <algorithm>
 #include <array>
 
 namespace hub {
@@ -47,6 +48,19 @@ std::uint16_t activeElements(const StateRecord& s, int b) {
     for (int e = 1; e <= Element::Blind; ++e)
         if (selectsRecord(e, b, kept)) m |= static_cast<std::uint16_t>(1u << (e - 1));
     return m;
+}
+
+std::array<int, 4> powerLevels(std::uint8_t hubKind, const std::uint8_t* block) {
+    std::array<int, 4> levels{-1, -1, -1, -1};
+    for (int c = 0; c < 4; ++c) {
+        if (isSwHub(hubKind)) {
+            if (block[6] & (1u << c)) levels[static_cast<size_t>(c)] = (block[7] >> (2 * c)) & 0x03;
+        } else if (block[38 + c] != 0) {
+            // Levels above 3 fill the bar as 3 does.
+            levels[static_cast<size_t>(c)] = std::min<int>(block[26 + c], 3);
+        }
+    }
+    return levels;
 }
 
 } // namespace hub

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -53,6 +54,27 @@ void forEachElementChange(const StateRecord& prev, const StateRecord& cur, Fn&& 
             const int e = __builtin_ctz(d) + 1;
             fn(b, e, (now >> (e - 1)) & 1u);
         }
+    }
+}
+
+// The power level (0..3) a settings block of this kind gives each couple
+// (index 0..3 for A..D), as its power bar shows it; -1 for a couple the block
+// leaves as it was.
+std::array<int, 4> powerLevels(std::uint8_t hubKind, const std::uint8_t* block);
+
+// Calls fn(barrier, Element::Power, on, level) for both barriers of every
+// couple whose known level changes from `was` to `now` (on: the level rose).
+// A level becoming known (from -1) is not a change: a new acquisition's first
+// block sets the levels without events. was is updated to what the block leaves.
+template <class Fn>
+void forEachPowerChange(std::array<int, 4>& was, const std::array<int, 4>& now, Fn&& fn) {
+    for (int c = 0; c < 4; ++c) {
+        if (now[c] < 0) continue;
+        if (was[c] >= 0 && was[c] != now[c]) {
+            fn(2 * c + 1, Element::Power, now[c] > was[c], now[c]);
+            fn(2 * c + 2, Element::Power, now[c] > was[c], now[c]);
+        }
+        was[c] = now[c];
     }
 }
 
