@@ -81,12 +81,14 @@ void scheduleScreenshot(hub::TAnalisiBarre* w, const QString& path) {
 
 const char kUsage[] =
     "Usage: hubmonitor [FILE.dat]\n"
+    "       hubmonitor --replay FILE.dat\n"
     "       hubmonitor --port DEVICE [--record NAME | --no-record]\n"
     "\n"
     "The live monitor of an infrared perimeter-protection hub.\n"
     "\n"
     "  (no argument)        open the main window; \"RECEIVE DATA\" starts an acquisition\n"
     "  FILE.dat             open the recording FILE.dat in viewer mode\n"
+    "  --replay FILE.dat    open FILE.dat in viewer mode with the replay player beside it\n"
     "  --port DEVICE        start acquiring from DEVICE at once (ttyUSB0 means /dev/ttyUSB0)\n"
     "  --record NAME        record to NAME__PORT-DEVICE.dat\n"
     "  --no-record          acquire without recording\n"
@@ -105,7 +107,13 @@ const char kUsage[] =
     "closing any open dialog; if the stop has not ended within 8 s the program exits\n"
     "with status 1 (the recording then lacks only its end record).\n"
     "For a USB adapter give its stable name, /dev/serial/by-id/usb-...: unlike\n"
-    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n";
+    "ttyUSB0 it stays the same when the adapter comes back as another tty.\n"
+    "\n"
+    "The replay player plays a recording back through time: a time strip with a lane\n"
+    "per barrier, play and pause (Space), speeds x1 to x64, previous and next record\n"
+    "(Left, Right) and event (PgUp, PgDn), a jump to a typed date and time. While it is\n"
+    "open the main window shows the state at the player's position. Ctrl+R opens it\n"
+    "whenever the main window shows a recording.\n";
 
 // The last resort after SIGTERM / SIGINT: a normal stop takes about 2.5 s.
 constexpr int kStopDeadlineSeconds = 8;
@@ -119,6 +127,13 @@ int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
+    }
+    // hubmonitor --replay FILE.dat: the viewer of FILE.dat and the replay player.
+    const bool replay = argc >= 2 && std::strcmp(argv[1], "--replay") == 0;
+    if (replay && (argc != 3 || argv[2][0] == '\0')) {
+        std::fputs("hubmonitor: --replay needs one recording, FILE.dat\n\n", stderr);
+        std::fputs(kUsage, stderr);
+        return 2;
     }
     QApplication app(argc, argv);
     // The title the desktop shows for the application; the window has its own.
@@ -134,7 +149,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     // hubmonitor --port DEVICE [--record NAME | --no-record]: start acquiring at
     // once. Only when the first argument is an option; otherwise as always.
-    const hub::UnattendedStart unattended = hub::parseUnattended(args);
+    const hub::UnattendedStart unattended = replay ? hub::UnattendedStart{} : hub::parseUnattended(args);
     if (!unattended.error.isEmpty()) {
         std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(unattended.error));
         return 2;
@@ -142,7 +157,10 @@ int main(int argc, char** argv) {
     w.startAs(hub::interfaceLanguage(QLocale::system()) == QLatin1String("ITA")
                   ? hub::MainWindowState::Language::Italian
                   : hub::MainWindowState::Language::English,
-              unattended.requested ? QString() : hub::viewerFileFromArguments(args));
+              replay                 ? args.at(2)
+              : unattended.requested ? QString()
+                                     : hub::viewerFileFromArguments(args));
+    if (replay) w.openPlayerAfterLoad();
 
     FirstPaintProbe probe(&w, clock);
     if (qEnvironmentVariableIntValue("HUBMONITOR_STARTUP_PROBE") == 1) w.installEventFilter(&probe);
