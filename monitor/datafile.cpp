@@ -91,6 +91,14 @@ bool RecordFile::rewind() {
     return true;
 }
 
+bool RecordFile::seek(qint64 offset) {
+    if (fd_ < 0 || offset < 0) return false;
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(offset)) return false;
+    pos_ = end_ = 0;
+    consumed_ = offset;
+    return true;
+}
+
 // Moves what is left to the front and reads more; false when nothing more came.
 bool RecordFile::fill() {
     if (fd_ < 0) return false;

@@ -55,6 +55,8 @@ public:
     // Bytes consumed so far.
     qint64 offset() const { return consumed_ + static_cast<qint64>(pos_); }
     bool rewind();
+    // Reading goes on at this offset (an index that knows where records start).
+    bool seek(qint64 offset);
 
     bool readBytes(std::uint8_t* dst, int n) {
         if (static_cast<size_t>(n) <= end_ - pos_) {

@@ -4,6 +4,8 @@
 #include "monitor/display/zoom.h"
 #include "monitor/settings/settingsdecoders.h"
 
+#include <climits>
+
 namespace hub {
 
 bool Replayer::open(const QString& path, QString* error) { return file_.open(path, error); }
@@ -11,12 +13,46 @@ bool Replayer::open(const QString& path, QString* error) { return file_.open(pat
 ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn& progress,
                             std::int64_t progressEvery, std::int64_t recordLimit) {
     ReplayOutcome out;
-    if (progressEvery < 1) progressEvery = 1;
     std::uint8_t type = 0;
     double time = 0.0;
     // Records that may still be read: a limited run reads the file as if it
     // ended there.
     std::int64_t left = recordLimit < 0 ? INT64_MAX : recordLimit;
+    if (left == 0 || !file_.readHeader(type, time) || type != kRecordStartEnd) {
+        out.stopType = type;
+        out.reason = StopReason::NoStartRecord;
+        out.idleReset = true;
+        if (reset) reset(false);
+        file_.close();
+        return out;
+    }
+    --left;
+    out.records = 1;
+    out.hasStart = true;
+    out.start = time;
+    if (tap_) tap_->otherRecord(1, type, time, 0, nullptr, true);
+    return readRecords(out, compact, reset, progress, progressEvery, left);
+}
+
+ReplayOutcome Replayer::resume(const ReplayOutcome& soFar, qint64 offset, bool compact,
+                               const ResetFn& reset, std::int64_t recordLimit) {
+    ReplayOutcome out = soFar;
+    if (!file_.seek(offset)) {
+        out.reason = StopReason::EndOfFile;
+        out.stopOffset = offset;
+        file_.close();
+        return out;
+    }
+    return readRecords(out, compact, reset, {}, INT64_MAX,
+                       recordLimit < 0 ? INT64_MAX : recordLimit);
+}
+
+ReplayOutcome Replayer::readRecords(ReplayOutcome out, bool compact, const ResetFn& reset,
+                                    const ProgressFn& progress, std::int64_t progressEvery,
+                                    std::int64_t left) {
+    if (progressEvery < 1) progressEvery = 1;
+    std::uint8_t type = 0;
+    double time = 0.0;
     // State records of every acquisition: the gauge follows the file, not the counter.
     std::int64_t applied = 0;
 
@@ -25,32 +61,15 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
     recordapply::BatchApplier apply(m_, hub_, compact);
     alignas(16) std::uint8_t batch[recordapply::BatchApplier::kMaxBatch *
                                    recordapply::BatchApplier::kStride] = {};
+    double times[recordapply::BatchApplier::kMaxBatch];
     int pending = 0;
     const auto applyPending = [&] {
+        if (tap_) tap_->stateRecords(out.records - pending + 1, batch, times, pending);
         apply.apply(batch, pending);
         out.counter += pending;
         applied += pending;
         pending = 0;
     };
-
-    const auto stopIdle = [&](StopReason r, qint64 at) {
-        apply.settle();
-        out.reason = r;
-        out.stopOffset = at;
-        out.idleReset = true;
-        if (reset) reset(false);
-    };
-
-    if (left == 0 || !file_.readHeader(type, time) || type != kRecordStartEnd) {
-        out.stopType = type;
-        stopIdle(StopReason::NoStartRecord, 0);
-        file_.close();
-        return out;
-    }
-    --left;
-    out.records = 1;
-    out.hasStart = true;
-    out.start = time;
 
     std::int64_t nextProgress = progressEvery;
     // A batch never runs past a progress call, nor past the record limit.
@@ -79,6 +98,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 out.stopOffset = at;
                 break;
             }
+            times[pending] = time;
             --left;
             ++out.records;
             if (++pending < limit) continue;
@@ -87,6 +107,11 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 apply.settle();
                 if (progress) progress(applied);
                 nextProgress += progressEvery;
+                if (tap_ && !tap_->settled(out, file_.offset())) {
+                    out.reason = StopReason::None;
+                    out.stopOffset = file_.offset();
+                    break;
+                }
             }
             limit = batchLimit();
             continue;
@@ -107,6 +132,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
             }
             --left;
             ++out.records;
+            if (tap_) tap_->otherRecord(out.records, type, time, kind, block.data(), false);
             apply.settle();
             // The window buffers get the block as read; the decoders see a copy.
             if (isSwHub(kind)) {
@@ -121,6 +147,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
         } else if (type == kRecordStartEnd) {
             --left;
             ++out.records;
+            if (tap_) tap_->otherRecord(out.records, type, time, 0, nullptr, false);
             out.reason = StopReason::EndRecord;
             out.stopOffset = at;
             // Another acquisition follows only when a start record comes next.
@@ -130,6 +157,7 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
                 break;
             --left;
             ++out.records;
+            if (tap_) tap_->otherRecord(out.records, nextType, nextTime, 0, nullptr, true);
             apply.settle();
             resetDisplay(m_, hub_, true, compact);
             out.reason = StopReason::None;
@@ -140,8 +168,13 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
             limit = batchLimit();
         } else {
             ++out.records;
+            if (tap_) tap_->otherRecord(out.records, type, time, 0, nullptr, false);
+            apply.settle();
+            out.reason = StopReason::UnknownType;
+            out.stopOffset = at;
             out.stopType = type;
-            stopIdle(StopReason::UnknownType, at);
+            out.idleReset = true;
+            if (reset) reset(false);
             break;
         }
     }

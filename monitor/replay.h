@@ -26,6 +26,26 @@ struct ReplayOutcome {
     std::optional<QString> windowCaption;
 };
 
+// Sees every record a replay reads, in order; the replay player's index is
+// built from it in the same pass that replays the file.
+class ReplayTap {
+public:
+    virtual ~ReplayTap() = default;
+    // State records number first .. first + n - 1 (records of any type counted
+    // from 1), kStride (16) bytes apart, and their stamps; before they are applied.
+    virtual void stateRecords(std::int64_t first, const std::uint8_t* records, const double* times,
+                              int n) = 0;
+    // Any other record read whole: for a settings record its kind and block,
+    // for a type-100 record whether it starts an acquisition. An unknown type
+    // comes before the display is reset for it.
+    virtual void otherRecord(std::int64_t number, std::uint8_t type, double time,
+                             std::uint8_t hubKind, const std::uint8_t* block, bool start) = 0;
+    // The model is settled after every progressEvery state records: soFar is
+    // the outcome up to here, nextOffset where the next record starts. False
+    // stops reading there (reason None).
+    virtual bool settled(const ReplayOutcome& soFar, qint64 nextOffset) = 0;
+};
+
 class Replayer {
 public:
     // hide = true before a replay, false for the idle display after a bad file.
@@ -54,10 +74,24 @@ public:
     ReplayOutcome run(bool compact, const ResetFn& reset, const ProgressFn& progress = {},
                       std::int64_t progressEvery = 65536, std::int64_t recordLimit = -1);
 
+    // Goes on with a replay that was settled at soFar (ReplayTap::settled):
+    // the model and hub hold what it had shown there, and reading goes on at
+    // offset. recordLimit counts the records read from there.
+    ReplayOutcome resume(const ReplayOutcome& soFar, qint64 offset, bool compact,
+                         const ResetFn& reset, std::int64_t recordLimit = -1);
+
+    // Shown every record from here on (nullptr: none).
+    void setTap(ReplayTap* tap) { tap_ = tap; }
+
 private:
+    ReplayOutcome readRecords(ReplayOutcome out, bool compact, const ResetFn& reset,
+                              const ProgressFn& progress, std::int64_t progressEvery,
+                              std::int64_t left);
+
     MonitorModel& m_;
     HubState& hub_;
     RecordFile file_;
+    ReplayTap* tap_ = nullptr;
 };
 
 // The whole ReadFile in core: reset(true), open, run. Returns nullopt (and

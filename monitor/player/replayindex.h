@@ -76,6 +76,12 @@ public:
     bool build(const QString& path, QString* error = nullptr,
                const std::function<bool(double)>& progress = {});
     bool isBuilt() const;
+    // How finely the next build() divides the recording: records a block
+    // (2^blockShift: searches skip blocks, reads fetch one), records a strip
+    // group (2^groupShift, at most a block) and state records between model
+    // snapshots. The defaults keep a seek within milliseconds; small values
+    // let a small recording use every path.
+    void setGranularity(int blockShift, int groupShift, std::int64_t snapshotEvery);
     QString path() const;
 
     // N: records of any type, counted from 1, up to where a replay stops
@@ -96,6 +102,13 @@ public:
     // 0), whatever they held before. The layout, zoom and language stay the
     // caller's. compact: the zoom selector reads "Compact".
     ReplayOutcome stateAfter(std::int64_t n, MonitorModel& m, HubState& hub, bool compact) const;
+
+    // The player's clock: a record's stamp with every step back of the clock
+    // taken out, so that it never decreases (it is the stamp itself until the
+    // clock first goes back). Playing at x1 moves it at the pace recorded.
+    double playTimeOf(std::int64_t n) const;
+    // The last record whose play time is at or before pt (0 when none).
+    std::int64_t recordAtPlayTime(double pt) const;
 
     // The --until rule: the records up to, not including, the first one
     // stamped later than t, in file order (a clock that went back reorders
@@ -123,8 +136,11 @@ public:
     // The strip: [t0, t1) in `buckets` equal columns; a record lands in the
     // column of its stamp. out gets `buckets` columns.
     void laneSummary(double t0, double t1, int buckets, std::vector<LaneColumn>& out) const;
-    // Every mark, in file order (starts, settings, ends, clock going back).
+    // Every mark, in file order (starts, settings, ends, clock going back);
+    // only the first 100,000 of a recording that has more (marksComplete()
+    // false), while laneSummary still shows them all.
     const std::vector<Mark>& marks() const;
+    bool marksComplete() const;
 
     // Bytes the index holds in memory (the file is not among them).
     std::size_t memoryBytes() const;
@@ -133,6 +149,11 @@ public:
 
 private:
     std::unique_ptr<Data> d_;
+    struct Granularity {
+        int blockShift = 12;
+        int groupShift = 8;
+        std::int64_t snapshotEvery = std::int64_t{1} << 18;
+    } granularity_;
 };
 
 // A local date and time typed by a user, "YYYY-MM-DDTHH:MM:SS[.mmm]" (also with a

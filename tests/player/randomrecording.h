@@ -25,6 +25,7 @@ struct Shape {
 
 struct Built {
     testrec::Recording rec;
+    std::vector<testrec::Bytes> records; // each record's bytes
     std::vector<qint64> ends; // ends[n] = offset after record n (ends[0] = 0)
     std::vector<double> times;
 };
@@ -40,6 +41,7 @@ public:
         // Each stamp is taken (step) before the record that carries it is made.
         const auto add = [&](const testrec::Bytes& r, double when) {
             b.rec.add(r);
+            b.records.push_back(r);
             b.ends.push_back(b.rec.bytes.size());
             b.times.push_back(when);
         };
@@ -84,6 +86,7 @@ public:
         while (b.ends.back() > b.rec.bytes.size()) {
             b.ends.pop_back();
             b.times.pop_back();
+            b.records.pop_back();
         }
         return b;
     }
