@@ -199,6 +199,13 @@ private:
     QPointer<hub::TPlayer> player_;
     QString playerFile_;
     bool playerAfterLoad_ = false;
+    // What the window shows of the player's position: playing on from it
+    // reads only the records since.
+    struct Mirror {
+        std::int64_t at = -1; // none
+        hub::ReplayOutcome out;
+        bool compact = false;
+    } mirror_;
     void buildPlayerHook();
     void playerClosed();
     // A display reset leaves the player nothing to show: it closes, and the

@@ -7,12 +7,14 @@
 #include "monitor/player/indextimeline.h"
 #include "monitor/version.h"
 
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
+#include <cstdio>
 
 namespace hub {
 
@@ -21,6 +23,30 @@ QString playerHint(bool italian) {
     return italian ? QStringLiteral("Ctrl+R: riproduzione della registrazione nel tempo")
                    : QStringLiteral("Ctrl+R: play the recording back through time");
 }
+// For the bench: HUBMONITOR_REPLAY_PROBE=1 prints the time from opening the
+// player to its first display; HUBMONITOR_REPLAY_SPEED=N then plays the
+// recording from its start at xN.
+void benchHooks(TPlayer* p) {
+    const bool probe = qEnvironmentVariableIntValue("HUBMONITOR_REPLAY_PROBE") == 1;
+    const int speed = qEnvironmentVariableIntValue("HUBMONITOR_REPLAY_SPEED");
+    if (!probe && speed <= 0) return;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(p, &TPlayer::ready, p, [p, probe, speed, clock] {
+        if (probe) {
+            std::printf("hubmonitor: player ready after %lld ms; %lld records\n",
+                        static_cast<long long>(clock.elapsed()),
+                        static_cast<long long>(p->state().count));
+            std::fflush(stdout);
+        }
+        if (speed > 0) {
+            p->seek(0);
+            p->setSpeed(speed);
+            p->setPlaying(true);
+        }
+    });
+}
+
 } // namespace
 
 void TAnalisiBarre::buildPlayerHook() {
@@ -55,14 +81,19 @@ TPlayer* TAnalisiBarre::openPlayer() {
     }
     p->move(at);
     p->show();
+    benchHooks(p);
     p->open(playerFile_, &indexTimeline);
     return p;
 }
 
 void TAnalisiBarre::showReplayPosition(std::int64_t n) {
     if (!player_ || !player_->timeline()) return;
-    const ReplayOutcome out =
-        player_->timeline()->stateAfter(n, Monitor1->model(), hub, state_.zoom.isCompact());
+    const bool compact = state_.zoom.isCompact();
+    const PlayerTimeline& t = *player_->timeline();
+    const ReplayOutcome out = mirror_.at >= 0 && mirror_.compact == compact
+                                  ? t.stateAfterFrom(mirror_.at, mirror_.out, n, Monitor1->model(), hub, compact)
+                                  : t.stateAfter(n, Monitor1->model(), hub, compact);
+    mirror_ = {n, out, compact};
     // As ReadFile leaves a fresh window after reading the cut file.
     LStart->setText(out.hasStart ? dateTimeText(out.start) : QStringLiteral("//"));
     LCounter->setText(QString::number(out.counter));
@@ -89,10 +120,12 @@ void TAnalisiBarre::playerClosed() {
     state_.recording = playerFile_;
     showState();
     player_ = nullptr;
+    mirror_ = {};
 }
 
 void TAnalisiBarre::dropPlayer() {
     playerFile_.clear();
+    mirror_ = {};
     PanelTit->setToolTip(QString());
     if (TPlayer* p = player_) {
         player_ = nullptr;

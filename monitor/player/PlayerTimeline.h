@@ -32,6 +32,15 @@ public:
     // The display after the first n records, as the replay of the file cut there.
     virtual ReplayOutcome stateAfter(std::int64_t n, MonitorModel& m, HubState& hub,
                                      bool compact) const = 0;
+    // The same, from a display that shows position `from` as stateAfter (or
+    // this) left it with outcome `at`: playing on reads only the records in
+    // between. The default starts over.
+    virtual ReplayOutcome stateAfterFrom(std::int64_t from, const ReplayOutcome& at, std::int64_t n,
+                                         MonitorModel& m, HubState& hub, bool compact) const {
+        (void)from;
+        (void)at;
+        return stateAfter(n, m, hub, compact);
+    }
     // Events of barrier (0: any) and kind (unset: any) strictly after / before a record.
     virtual std::optional<PlayerEvent> nextEvent(std::int64_t afterRecord, int barrier,
                                                 std::optional<EventKind> kind) const = 0;

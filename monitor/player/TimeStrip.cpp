@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -58,13 +59,18 @@ TTimeStrip::TTimeStrip(QWidget* parent) : QWidget(parent) {
 
 void TTimeStrip::setTimeline(const PlayerTimeline* timeline) {
     timeline_ = timeline;
-    update();
+    redraw();
 }
 
 void TTimeStrip::setView(double t0, double t1) {
     if (t0 == t0_ && t1 == t1_) return;
     t0_ = t0;
     t1_ = std::max(t1, t0 + kSecond / 1000.0);
+    redraw();
+}
+
+void TTimeStrip::redraw() {
+    lanes_ = QPixmap();
     update();
 }
 
@@ -79,7 +85,7 @@ void TTimeStrip::setCursorTime(std::optional<double> t) {
 
 void TTimeStrip::setMarksCaption(const QString& caption) {
     marksCaption_ = caption;
-    update();
+    redraw();
 }
 
 int TTimeStrip::plotWidth() const { return std::max(1, width() - plotLeft() - 4); }
@@ -183,8 +189,34 @@ void TTimeStrip::paintAxis(QPainter& p) {
     }
 }
 
-void TTimeStrip::paintEvent(QPaintEvent*) {
+void TTimeStrip::paintEvent(QPaintEvent* e) {
+    // The lanes change with the view only; a moving cursor repaints its own
+    // columns over the picture kept of them.
+    const qreal dpr = devicePixelRatioF();
+    if (lanes_.isNull() || lanes_.size() != size() * dpr) {
+        lanes_ = QPixmap(size() * dpr);
+        lanes_.setDevicePixelRatio(dpr);
+        lanes_.fill(palette().color(QPalette::Window));
+        QPainter lp(&lanes_);
+        paintLanes(lp);
+    }
     QPainter p(this);
+    p.drawPixmap(e->rect(), lanes_, QRectF(QPointF(e->rect().topLeft()) * dpr, QSizeF(e->rect().size()) * dpr));
+    if (cursor_ && *cursor_ >= t0_ && *cursor_ <= t1_) {
+        const int x = xAt(*cursor_);
+        p.fillRect(QRect(x - 1, kAxisHeight, 2, 9 * kLaneHeight), QColor(0x00, 0x00, 0x00));
+        p.setBrush(Qt::black);
+        p.setPen(Qt::NoPen);
+        p.drawPolygon(QPolygon({QPoint(x - 6, 0), QPoint(x + 6, 0), QPoint(x, kAxisHeight)}));
+    }
+}
+
+void TTimeStrip::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    lanes_ = QPixmap();
+}
+
+void TTimeStrip::paintLanes(QPainter& p) {
     QFont f = font();
     f.setPixelSize(11);
     p.setFont(f);
@@ -224,13 +256,6 @@ void TTimeStrip::paintEvent(QPaintEvent*) {
                                   QRect(x - 5, lr.top(), kColumnWidth + 10, lr.height()));
             }
         }
-    }
-    if (cursor_ && *cursor_ >= t0_ && *cursor_ <= t1_) {
-        const int x = xAt(*cursor_);
-        p.fillRect(QRect(x - 1, kAxisHeight, 2, 9 * kLaneHeight), QColor(0x00, 0x00, 0x00));
-        p.setBrush(Qt::black);
-        p.setPen(Qt::NoPen);
-        p.drawPolygon(QPolygon({QPoint(x - 6, 0), QPoint(x + 6, 0), QPoint(x, kAxisHeight)}));
     }
 }
 

@@ -5,6 +5,7 @@
 // decides the range, the strip only reports what the mouse asks for.
 #include "monitor/player/PlayerTimeline.h"
 
+#include <QPixmap>
 #include <QWidget>
 #include <optional>
 
@@ -53,19 +54,23 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     int plotLeft() const { return kLabelWidth; }
     int plotWidth() const;
     int columns() const;
     void paintAxis(QPainter& p);
+    void paintLanes(QPainter& p);
+    void redraw(); // the lanes' picture is out of date
 
     const PlayerTimeline* timeline_ = nullptr;
     double t0_ = 0.0, t1_ = 1.0;
     std::optional<double> cursor_;
     QString marksCaption_ = QStringLiteral("REC");
     bool dragging_ = false;
-    mutable std::vector<LaneColumn> summary_;
+    std::vector<LaneColumn> summary_;
+    QPixmap lanes_; // axis, lanes and marks as last drawn, without the cursor
 };
 
 } // namespace hub

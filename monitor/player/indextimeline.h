@@ -9,6 +9,9 @@ namespace hub {
 
 class IndexTimeline : public PlayerTimeline {
 public:
+    // Playing on further than this many records seeks instead.
+    static constexpr std::int64_t kMostOnward = 65536;
+
     // One pass over the file; progress(0..1) returns false to cancel.
     bool build(const QString& path, QString* error, const std::function<bool(double)>& progress);
     const ReplayIndex& index() const { return index_; }
@@ -21,6 +24,8 @@ public:
     ReplayOutcome stateAfter(std::int64_t n, MonitorModel& m, HubState& hub, bool compact) const override {
         return index_.stateAfter(n, m, hub, compact);
     }
+    ReplayOutcome stateAfterFrom(std::int64_t from, const ReplayOutcome& at, std::int64_t n,
+                                 MonitorModel& m, HubState& hub, bool compact) const override;
     std::optional<PlayerEvent> nextEvent(std::int64_t afterRecord, int barrier,
                                          std::optional<EventKind> kind) const override {
         return index_.nextEvent(afterRecord, barrier, kind);

@@ -92,9 +92,24 @@ TEST(PlayerMainWindow, ShowsTheCutFileAtEveryPositionForwardsAndBackwards) {
         // Random positions, so visited forwards and backwards, and the ends.
         std::vector<std::int64_t> positions{n / 2, 0, 1, n - 1};
         for (int i = 0; i < 6; ++i) positions.push_back(static_cast<std::int64_t>(gen.rng()() % (n + 1)));
-        for (std::int64_t at : positions) {
-            SCOPED_TRACE(testing::Message() << "record " << at);
-            p->seek(at);
+        // Playing on, record by record, across every start, end and settings record.
+        std::vector<std::int64_t> steps;
+        for (const Mark& mk : p->timeline()->marks())
+            for (std::int64_t d = -2; d <= 2; ++d) steps.push_back(mk.record + d);
+        std::int64_t previous = -1;
+        for (const auto& [at, step] : [&] {
+                 std::vector<std::pair<std::int64_t, bool>> all;
+                 for (std::int64_t at : positions) all.push_back({at, false});
+                 for (std::int64_t at : steps)
+                     if (at >= 0 && at <= n) all.push_back({at, true});
+                 return all;
+             }()) {
+            SCOPED_TRACE(testing::Message() << "record " << at << (step ? " by a step" : ""));
+            if (step && previous >= 0 && at == previous + 1)
+                p->stepRecord(1);
+            else
+                p->seek(at);
+            previous = at;
             EXPECT_EQ(p->state().position, at);
             const QString cut = dir.filePath(QStringLiteral("cut.dat"));
             ASSERT_TRUE(testrec::saveBytes(cut, b.rec.bytes.left(b.ends[static_cast<size_t>(at)])));
