@@ -37,6 +37,7 @@ constexpr int kListAfter = 12;
 // A tick never steps through more records than this (a recording far denser
 // than any hub sends); the rest waits for the next tick.
 constexpr int kMaxStepsPerTick = 200000;
+constexpr int kListEveryMs = 500;
 
 struct Text {
     const char* english;
@@ -170,6 +171,10 @@ TPlayer::TPlayer(bool italian, QWidget* parent) : QWidget(parent, Qt::Window) {
     // Keys reach the player before its controls, except while a date is typed.
     qApp->installEventFilter(this);
     resize(980, 640);
+    // The keys are the player's: no control holds the focus at first (a
+    // blinking text cursor would also repaint twice a second).
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
 }
 
 TPlayer::~TPlayer() {
@@ -486,6 +491,7 @@ void TPlayer::setPlaying(bool playing) {
     carry_ = 0.0;
     restartTimer();
     showPlayButton();
+    if (!playing && listStale_) fillEventList();
 }
 
 void TPlayer::togglePlay() { setPlaying(!state_.playing); }
@@ -527,7 +533,7 @@ void TPlayer::restartTimer() {
     }
     // Coarse ticks: the display needs no more, and the processor stays idle
     // between them.
-    playTimer_->setInterval(state_.speed >= 16 ? 100 : 200);
+    playTimer_->setInterval(state_.speed >= 16 ? 100 : 250);
     sinceTick_.start();
     playTimer_->start();
 }
@@ -572,6 +578,12 @@ void TPlayer::showPosition() {
     const double t = cursorTime();
     Strip->setCursorTime(state_.count ? std::optional<double>(t) : std::nullopt);
     followCursor();
+    // While playing, the list follows twice a second: repainting the table
+    // is the dearest part of a tick, and nobody reads it faster.
+    if (state_.playing && listShown_.isValid() && listShown_.elapsed() < kListEveryMs) {
+        listStale_ = true;
+        return;
+    }
     fillEventList();
 }
 
@@ -587,6 +599,8 @@ void TPlayer::followCursor() {
 }
 
 void TPlayer::fillEventList() {
+    listShown_.start();
+    listStale_ = false;
     std::vector<PlayerEvent> events;
     if (timeline_) timeline_->eventsAround(state_.position, kListBefore, kListAfter, events);
     // The rows at or before the cursor have happened: the last of them is current.

@@ -124,6 +124,8 @@ private:
     QTimer* playTimer_ = nullptr;
     QTimer* pollTimer_ = nullptr;
     QElapsedTimer sinceTick_;
+    QElapsedTimer listShown_;
+    bool listStale_ = false; // positions played since the list was filled
     bool syncingScroll_ = false;
 
     QLabel* LPosition = nullptr;
