@@ -232,6 +232,8 @@ void TTimeStrip::paintLanes(QPainter& p) {
         p.setFont(f);
     }
     paintAxis(p);
+    // Marks at the very start stay off the lane captions.
+    p.setClipRect(QRect(plotLeft(), 0, width() - plotLeft(), height()));
     if (timeline_) {
         const int n = columns();
         timeline_->laneSummary(t0_, t1_, n, summary_);
