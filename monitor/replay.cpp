@@ -18,8 +18,9 @@ ReplayOutcome Replayer::run(bool compact, const ResetFn& reset, const ProgressFn
     // Records that may still be read: a limited run reads the file as if it
     // ended there.
     std::int64_t left = recordLimit < 0 ? INT64_MAX : recordLimit;
-    if (left == 0 || !file_.readHeader(type, time) || type != kRecordStartEnd) {
-        out.stopType = type;
+    const bool read = left > 0 && file_.readHeader(type, time) && !(time > until_);
+    if (!read || type != kRecordStartEnd) {
+        out.stopType = read ? type : 0;
         out.reason = StopReason::NoStartRecord;
         out.idleReset = true;
         if (reset) reset(false);
@@ -91,6 +92,11 @@ ReplayOutcome Replayer::readRecords(ReplayOutcome out, bool compact, const Reset
             out.stopOffset = at;
             break;
         }
+        if (time > until_) {
+            out.reason = StopReason::EndOfFile;
+            out.stopOffset = at;
+            break;
+        }
         if (type == kRecordState) {
             std::uint8_t* slot = batch + pending * recordapply::BatchApplier::kStride;
             if (!file_.readBytes(slot, static_cast<int>(sizeof(StateRecord)))) {
@@ -153,7 +159,8 @@ ReplayOutcome Replayer::readRecords(ReplayOutcome out, bool compact, const Reset
             // Another acquisition follows only when a start record comes next.
             std::uint8_t nextType = 0;
             double nextTime = 0.0;
-            if (left == 0 || !file_.readHeader(nextType, nextTime) || nextType != kRecordStartEnd)
+            if (left == 0 || !file_.readHeader(nextType, nextTime) || nextType != kRecordStartEnd ||
+                nextTime > until_)
                 break;
             --left;
             ++out.records;

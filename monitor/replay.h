@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace hub {
@@ -82,6 +83,9 @@ public:
 
     // Shown every record from here on (nullptr: none).
     void setTap(ReplayTap* tap) { tap_ = tap; }
+    // Reading stops before the first record stamped later than t, as if the
+    // file ended there (file order: a clock that went back reorders nothing).
+    void setUntil(double t) { until_ = t; }
 
 private:
     ReplayOutcome readRecords(ReplayOutcome out, bool compact, const ResetFn& reset,
@@ -92,6 +96,7 @@ private:
     HubState& hub_;
     RecordFile file_;
     ReplayTap* tap_ = nullptr;
+    double until_ = std::numeric_limits<double>::infinity();
 };
 
 // The whole ReadFile in core: reset(true), open, run. Returns nullopt (and

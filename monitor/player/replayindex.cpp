@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace hub {
@@ -26,11 +27,13 @@ constexpr std::int64_t kDefaultSnapshotEvery = std::int64_t{1} << 18;
 constexpr std::size_t kMaxMarks = 100000;
 constexpr int kDecodedBlocksKept = 8;
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kMaxFinite = std::numeric_limits<double>::max();
 
 // The status elements (9..14) active for a status byte, bit e - 9, on the
 // first and the second barrier of a couple: the change list's rule, tabled.
 struct StatusTable {
     std::array<std::array<std::uint8_t, 256>, 2> active{};
+    std::array<std::uint16_t, 256> both{}; // the first's in the low byte, the second's in the high one
     StatusTable() {
         for (unsigned s = 0; s < 256; ++s)
             for (int second = 0; second < 2; ++second) {
@@ -42,6 +45,8 @@ struct StatusTable {
                 active[static_cast<size_t>(second)][s] =
                     static_cast<std::uint8_t>(activeElements(r, 1 + second) >> 8);
             }
+        for (size_t s = 0; s < 256; ++s)
+            both[s] = static_cast<std::uint16_t>(active[0][s] | active[1][s] << 8);
     }
 };
 const StatusTable& statusTable() {
@@ -91,7 +96,11 @@ struct ReplayIndex::Data {
         double prefixMax = -kInf;                // the latest stamp up to its end (NaN left out)
         double firstPlay = 0.0;                  // play time of its first record
         std::array<std::uint8_t, 8> kinds{};     // per barrier, bit k: an event of EventKind k
-        std::uint32_t events = 0;
+        bool anyEvent() const {
+            std::uint64_t k;
+            std::memcpy(&k, kinds.data(), 8);
+            return k != 0;
+        }
     };
     struct Group {
         double minTime = kInf, maxTime = -kInf; // finite stamps
@@ -111,6 +120,7 @@ struct ReplayIndex::Data {
     struct Decoded {
         std::int64_t block = -1;
         std::vector<double> times, plays;
+        std::vector<qint64> offsets; // where each record starts
         std::vector<PlayerEvent> events;
         std::vector<Mark> marks;
         std::uint64_t used = 0;
@@ -151,32 +161,72 @@ public:
     void stateRecords(std::int64_t first, const std::uint8_t* recs, const double* times,
                       int n) override {
         if (!withIndex_) return;
-        const auto& st = statusTable().active;
+        const std::uint16_t* st = statusTable().both.data();
+        const std::int64_t groupMask = (std::int64_t{1} << d_.groupShift) - 1;
+        ReplayIndex::Data::Group* g = d_.groups.empty() ? nullptr : &d_.groups.back();
+        ReplayIndex::Data::Block* blk = d_.blocks.empty() ? nullptr : &d_.blocks.back();
+        std::uint64_t p0;
+        std::uint32_t p1;
+        std::memcpy(&p0, prev_.data(), 8);
+        std::memcpy(&p1, prev_.data() + 8, 4);
+        // What changed in the group so far: the record's bytes (beams) and
+        // the status elements of each couple's two barriers (16 bits a couple,
+        // the first barrier's in the low byte).
+        std::uint64_t beams0 = 0, status = 0;
+        std::uint32_t beams1 = 0;
+        const auto statusOf = [st](std::uint64_t r0, std::uint32_t r1) {
+            return std::uint64_t{st[(r0 >> 16) & 0xFF]} | std::uint64_t{st[(r0 >> 40) & 0xFF]} << 16 |
+                   std::uint64_t{st[r1 & 0xFF]} << 32 | std::uint64_t{st[r1 >> 24]} << 48;
+        };
+        std::uint64_t prevStatus = statusOf(p0, p1);
+        const auto flush = [&] {
+            const std::uint8_t* x0 = reinterpret_cast<const std::uint8_t*>(&beams0);
+            const std::uint8_t* x1 = reinterpret_cast<const std::uint8_t*>(&beams1);
+            for (size_t b = 0; b < 8; ++b) {
+                // Barrier b's beam byte: 0, 1, 3, 4, 6, 7, 9, 10.
+                const size_t j = 3 * (b / 2) + b % 2;
+                const bool beam = (j < 8 ? x0[j] : x1[j - 8]) != 0;
+                const auto k = static_cast<std::uint8_t>(
+                    beam | ((status >> (16 * (b / 2) + 8 * (b % 2))) & 0x3F) << 1);
+                g->lanes[b] |= k;
+                blk->kinds[b] |= k;
+            }
+            beams0 = status = 0;
+            beams1 = 0;
+        };
         for (int i = 0; i < n; ++i) {
             const std::int64_t number = first + i;
             const double t = times[i];
-            record(number, t, recordSize(kRecordState, 0));
-            const std::uint8_t* cur = recs + 16 * i;
-            ReplayIndex::Data::Group& g = d_.groups.back();
-            ReplayIndex::Data::Block& blk = d_.blocks.back();
-            for (int c = 0; c < 4; ++c) {
-                const int j = 3 * c;
-                if (cur[j] == prev_[j] && cur[j + 1] == prev_[j + 1] && cur[j + 2] == prev_[j + 2])
-                    continue;
-                const unsigned s0 = prev_[j + 2], s1 = cur[j + 2];
-                for (int second = 0; second < 2; ++second) {
-                    const unsigned beams = static_cast<unsigned>(prev_[j + second] ^ cur[j + second]);
-                    const unsigned status = static_cast<unsigned>(st[second][s0] ^ st[second][s1]);
-                    if (!(beams | status)) continue;
-                    const auto kinds = static_cast<std::uint8_t>((beams != 0) | status << 1);
-                    const int b = 2 * c + second;
-                    g.lanes[static_cast<size_t>(b)] |= kinds;
-                    blk.kinds[static_cast<size_t>(b)] |= kinds;
-                    blk.events += static_cast<std::uint32_t>(std::popcount(beams) + std::popcount(status));
-                }
+            if ((number - 1) & groupMask && t >= clock_.last && t <= kMaxFinite) {
+                // The common case: within a group, the clock going on.
+                offset_ += kRecordHeaderSize + 12;
+                clock_.last = t;
+                if (t > blk->prefixMax) blk->prefixMax = t;
+                g->minTime = std::min(g->minTime, t);
+                g->maxTime = std::max(g->maxTime, t);
+            } else {
+                if (g) flush();
+                std::memcpy(prev_.data(), &p0, 8); // a new block starts from it
+                std::memcpy(prev_.data() + 8, &p1, 4);
+                record(number, t, kRecordHeaderSize + 12);
+                g = &d_.groups.back();
+                blk = &d_.blocks.back();
             }
-            std::memcpy(prev_.data(), cur, 12);
+            std::uint64_t c0;
+            std::uint32_t c1;
+            std::memcpy(&c0, recs + 16 * i, 8);
+            std::memcpy(&c1, recs + 16 * i + 8, 4);
+            beams0 |= c0 ^ p0;
+            beams1 |= c1 ^ p1;
+            const std::uint64_t curStatus = statusOf(c0, c1);
+            status |= curStatus ^ prevStatus;
+            prevStatus = curStatus;
+            p0 = c0;
+            p1 = c1;
         }
+        if (g) flush();
+        std::memcpy(prev_.data(), &p0, 8);
+        std::memcpy(prev_.data() + 8, &p1, 4);
     }
 
     void otherRecord(std::int64_t number, std::uint8_t type, double time, std::uint8_t hubKind,
@@ -198,7 +248,6 @@ public:
             forEachPowerChange(levels_, powerLevels(hubKind, block), [&](int b, int, bool, int) {
                 d_.groups.back().lanes[static_cast<size_t>(b - 1)] |= bitOf(EventKind::Power);
                 blk.kinds[static_cast<size_t>(b - 1)] |= bitOf(EventKind::Power);
-                ++blk.events;
             });
         }
     }
@@ -364,6 +413,7 @@ const ReplayIndex::Data::Decoded& ReplayIndex::Data::decode(std::int64_t b) cons
     out.used = ++useClock;
     out.times.clear();
     out.plays.clear();
+    out.offsets.clear();
     out.events.clear();
     out.marks.clear();
     const Block& blk = blocks[static_cast<size_t>(b)];
@@ -378,7 +428,9 @@ const ReplayIndex::Data::Decoded& ReplayIndex::Data::decode(std::int64_t b) cons
     for (std::int64_t n = first; n <= last; ++n) {
         std::uint8_t type = 0;
         double t = 0.0;
+        const qint64 at = file.offset();
         if (!file.readHeader(type, t)) break; // the file changed since
+        out.offsets.push_back(at);
         const auto mark = [&](MarkKind k) { out.marks.push_back({n, t, k}); };
         if (clock.step(t)) mark(MarkKind::ClockBack);
         out.times.push_back(t);
@@ -477,6 +529,29 @@ ReplayOutcome ReplayIndex::stateAfter(std::int64_t n, MonitorModel& m, HubState&
     return r.resume(s.out, s.offset, compact, reset, n - s.records);
 }
 
+ReplayOutcome ReplayIndex::stepForward(std::int64_t from, const ReplayOutcome& atFrom, std::int64_t to,
+                                       MonitorModel& m, HubState& hub, bool compact) const {
+    to = std::clamp<std::int64_t>(to, 0, recordCount());
+    // Reading goes on only inside an acquisition: after an end record the
+    // next start must be recognised as one, which a seek does.
+    if (from < 1 || to < from || from > recordCount() || !atFrom.hasStart ||
+        atFrom.records != from ||
+        (atFrom.reason != StopReason::EndOfFile && atFrom.reason != StopReason::None))
+        return stateAfter(to, m, hub, compact);
+    if (to == from) return atFrom;
+    const Data::Decoded& dec = d_->decode(from >> d_->blockShift); // record from + 1's block
+    const auto i = static_cast<size_t>(from & (d_->blockRecords - 1));
+    if (i >= dec.offsets.size()) return stateAfter(to, m, hub, compact);
+    const qint64 offset = dec.offsets[i];
+    Replayer r(m, hub);
+    if (!r.open(d_->path)) return stateAfter(to, m, hub, compact);
+    ReplayOutcome soFar = atFrom;
+    soFar.reason = StopReason::None;
+    soFar.stopOffset = 0;
+    return r.resume(soFar, offset, compact, [&](bool hide) { resetDisplay(m, hub, hide, compact); },
+                    to - from);
+}
+
 std::int64_t ReplayIndex::recordsUntil(double t) const {
     const auto& blocks = d_->blocks;
     const auto it = std::upper_bound(blocks.begin(), blocks.end(), t,
@@ -539,7 +614,7 @@ void ReplayIndex::eventsAround(std::int64_t record, int before, int after,
     std::vector<PlayerEvent> earlier; // newest first
     for (auto b = record >= 1 ? (record - 1) >> d_->blockShift : -1;
          b >= 0 && static_cast<int>(earlier.size()) < before; --b) {
-        if (blocks[static_cast<size_t>(b)].events == 0) continue;
+        if (!blocks[static_cast<size_t>(b)].anyEvent()) continue;
         const auto& ev = d_->decode(b).events;
         for (auto it = ev.rbegin(); it != ev.rend() && static_cast<int>(earlier.size()) < before; ++it)
             if (it->record <= record) earlier.push_back(*it);
@@ -547,7 +622,7 @@ void ReplayIndex::eventsAround(std::int64_t record, int before, int after,
     out.assign(earlier.rbegin(), earlier.rend());
     int later = 0;
     for (auto b = record >> d_->blockShift; b < nb && later < after; ++b) {
-        if (blocks[static_cast<size_t>(b)].events == 0) continue;
+        if (!blocks[static_cast<size_t>(b)].anyEvent()) continue;
         for (const PlayerEvent& e : d_->decode(b).events) {
             if (later >= after) break;
             if (e.record > record) {
@@ -565,7 +640,7 @@ void ReplayIndex::eventsBetween(std::int64_t first, std::int64_t last,
     last = std::min(last, recordCount());
     if (first > last) return;
     for (auto b = (first - 1) >> d_->blockShift; b <= (last - 1) >> d_->blockShift; ++b) {
-        if (d_->blocks[static_cast<size_t>(b)].events == 0) continue;
+        if (!d_->blocks[static_cast<size_t>(b)].anyEvent()) continue;
         for (const PlayerEvent& e : d_->decode(b).events)
             if (e.record >= first && e.record <= last) out.push_back(e);
     }

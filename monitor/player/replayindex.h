@@ -103,6 +103,13 @@ public:
     // caller's. compact: the zoom selector reads "Compact".
     ReplayOutcome stateAfter(std::int64_t n, MonitorModel& m, HubState& hub, bool compact) const;
 
+    // Playing forwards: m, hub and atFrom hold what stateAfter(from) (or an
+    // earlier stepForward to from) gave; only the records from + 1 .. to are
+    // replayed onto them. The result is the same as stateAfter(to); to < from
+    // (or anything else it cannot step) falls back to it.
+    ReplayOutcome stepForward(std::int64_t from, const ReplayOutcome& atFrom, std::int64_t to,
+                              MonitorModel& m, HubState& hub, bool compact) const;
+
     // The player's clock: a record's stamp with every step back of the clock
     // taken out, so that it never decreases (it is the stamp itself until the
     // clock first goes back). Playing at x1 moves it at the pace recorded.

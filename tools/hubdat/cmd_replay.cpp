@@ -3,6 +3,7 @@
 #include "command.h"
 
 #include "monitor/display/zoom.h"
+#include "monitor/player/replayindex.h"
 #include "monitor/replay.h"
 
 #include <QJsonArray>
@@ -19,7 +20,13 @@ const char kHelp[] =
     "      no sound) and prints the final state. With --json: one JSON document with\n"
     "      the start time, the record counter, the hub text, the stream parameters,\n"
     "      every barrier (visibility, version, blink countdown, head colour, 14 LEDs\n"
-    "      with lens, ring and ON count) and every couple (letter, power, 8 beams).";
+    "      with lens, ring and ON count) and every couple (letter, power, 8 beams).\n"
+    "      --records N: the state after the file's first N records (records of any\n"
+    "      type, counted from 1), as the file cut after its N-th record shows it.\n"
+    "      --until YYYY-MM-DDTHH:MM:SS[.mmm] (local time): the state after every\n"
+    "      record up to, not including, the first one stamped later (file order).\n"
+    "      A recording of several acquisitions plays through them: each start\n"
+    "      record after an end record starts the display afresh.";
 
 QString rgb(hub::Rgb c) {
     return QStringLiteral("#%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
@@ -71,38 +78,78 @@ QJsonObject toJson(const hub::MonitorModel& m, const hub::HubState& hub,
     return doc;
 }
 
+constexpr char kSynopsis[] =
+    "replay FILE.dat [--json] [--records N | --until YYYY-MM-DDTHH:MM:SS[.mmm]]";
+
+int usageError(const QString& why) {
+    std::fprintf(stderr, "hubdat replay: %s\nUsage: hubdat %s\n", qPrintable(why), kSynopsis);
+    return kUsage;
+}
+
 int run(const QStringList& args) {
     QString path;
     bool json = false;
-    for (const QString& a : args) {
+    std::int64_t records = -1;
+    std::optional<double> until;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::printf("Usage: hubdat replay FILE.dat [--json]\n\n      %s\n", kHelp);
+            std::printf("Usage: hubdat %s\n\n      %s\n", kSynopsis, kHelp);
             return kOk;
         }
+        // --records N and --records=N, --until T and --until=T.
+        const auto value = [&](const char* name, QString& v) {
+            const QString opt = QLatin1String(name);
+            if (a == opt) {
+                if (i + 1 >= args.size()) return -1;
+                v = args[++i];
+                return 1;
+            }
+            if (a.startsWith(opt + QLatin1Char('='))) {
+                v = a.mid(opt.size() + 1);
+                return 1;
+            }
+            return 0;
+        };
+        QString v;
         if (a == QLatin1String("--json")) {
             json = true;
+        } else if (const int r = value("--records", v); r != 0) {
+            if (r < 0) return usageError(QStringLiteral("--records needs a number"));
+            bool ok = false;
+            records = v.toLongLong(&ok);
+            if (!ok || records < 0)
+                return usageError(QStringLiteral("--records takes a whole number, 0 or more: '%1'").arg(v));
+        } else if (const int u = value("--until", v); u != 0) {
+            if (u < 0) return usageError(QStringLiteral("--until needs a date and time"));
+            until = hub::parseLocalStamp(v);
+            if (!until)
+                return usageError(
+                    QStringLiteral("--until takes a local date and time, YYYY-MM-DDTHH:MM:SS[.mmm]: '%1'").arg(v));
         } else if (a.startsWith(QLatin1Char('-')) || !path.isEmpty()) {
-            std::fprintf(stderr, "hubdat replay: unexpected argument '%s'\n"
-                                 "Usage: hubdat replay FILE.dat [--json]\n",
-                         qPrintable(a));
-            return kUsage;
+            return usageError(QStringLiteral("unexpected argument '%1'").arg(a));
         } else {
             path = a;
         }
     }
-    if (path.isEmpty()) {
-        std::fprintf(stderr, "hubdat replay: no file given\nUsage: hubdat replay FILE.dat [--json]\n");
-        return kUsage;
-    }
+    if (path.isEmpty()) return usageError(QStringLiteral("no file given"));
+    if (records >= 0 && until) return usageError(QStringLiteral("--records and --until do not go together"));
 
     // A freshly started program: blink countdowns 0, the full view ("Zoom 5").
     hub::MonitorModel m;
     hub::HubState hub;
     const bool compact = false;
     QString error;
-    const auto out = hub::replayFile(
-        path, m, hub, compact,
-        [&](bool hide) { hub::resetDisplay(m, hub, hide, compact); }, &error);
+    // The state after the first N records, or up to the first stamped later
+    // than the time: the file read as if it ended there.
+    const auto reset = [&](bool hide) { hub::resetDisplay(m, hub, hide, compact); };
+    reset(true);
+    hub::Replayer replayer(m, hub);
+    std::optional<hub::ReplayOutcome> out;
+    if (replayer.open(path, &error)) {
+        if (until) replayer.setUntil(*until);
+        out = replayer.run(compact, reset, {}, 65536, records);
+    }
     if (!out) {
         std::fprintf(stderr, "hubdat replay: %s: %s\n", qPrintable(path), qPrintable(error));
         return kFileError;
@@ -119,7 +166,7 @@ int run(const QStringList& args) {
     return kOk;
 }
 
-const Register reg({"replay", "replay FILE.dat [--json]", kHelp, run});
+const Register reg({"replay", kSynopsis, kHelp, run});
 
 } // namespace
 } // namespace hubdat

@@ -1,0 +1,138 @@
+// hubdat events: the element events of a recording, what the replay player's
+// lanes show, one JSON object a line in file order.
+#include "command.h"
+
+#include "common/tdatetime.h"
+#include "monitor/player/replayindex.h"
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace hubdat {
+namespace {
+
+constexpr char kSynopsis[] =
+    "events FILE.dat [--barrier N] [--kind beam|alarm|tamper|fault|disq|stb|blind|power]";
+const char kHelp[] =
+    "Prints the element events of the recording, what the replay player's lanes\n"
+    "      show, one JSON object a line in file order: \"record\" (its number, records\n"
+    "      of any type counted from 1), \"time\" (ISO 8601 local time with\n"
+    "      milliseconds), \"barrier\" 1..8, \"element\" (beam1..beam8, alarm, tamper,\n"
+    "      fault, disq, stb, blind, power) and \"on\" (became active, or stopped);\n"
+    "      power events (a settings block changed a couple's level, on both its\n"
+    "      barriers) also \"level\" 0..3. --barrier and --kind keep only those.";
+
+int usageError(const QString& why) {
+    std::fprintf(stderr, "hubdat events: %s\nUsage: hubdat %s\n", qPrintable(why), kSynopsis);
+    return kUsage;
+}
+
+// The time text of one stamp, made once for the many events of a record.
+class TimeText {
+public:
+    const QByteArray& of(double t) {
+        if (!have_ || !(t == last_)) {
+            text_ = hub::stampIsoText(t).toLatin1();
+            if (text_.isEmpty()) text_ = QByteArrayLiteral("invalid");
+            last_ = t;
+            have_ = true;
+        }
+        return text_;
+    }
+
+private:
+    bool have_ = false;
+    double last_ = 0.0;
+    QByteArray text_;
+};
+
+int run(const QStringList& args) {
+    QString path;
+    int barrier = 0;
+    std::optional<hub::EventKind> kind;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::printf("Usage: hubdat %s\n\n      %s\n", kSynopsis, kHelp);
+            return kOk;
+        }
+        const auto value = [&](const char* name, QString& v) {
+            const QString opt = QLatin1String(name);
+            if (a == opt) {
+                if (i + 1 >= args.size()) return -1;
+                v = args[++i];
+                return 1;
+            }
+            if (a.startsWith(opt + QLatin1Char('='))) {
+                v = a.mid(opt.size() + 1);
+                return 1;
+            }
+            return 0;
+        };
+        QString v;
+        if (const int b = value("--barrier", v); b != 0) {
+            bool ok = false;
+            barrier = b > 0 ? v.toInt(&ok) : 0;
+            if (!ok || barrier < 1 || barrier > 8)
+                return usageError(QStringLiteral("--barrier takes a barrier number, 1 to 8: '%1'").arg(v));
+        } else if (const int k = value("--kind", v); k != 0) {
+            kind = k > 0 ? hub::kindFromName(v) : std::nullopt;
+            if (!kind)
+                return usageError(QStringLiteral(
+                    "--kind takes beam, alarm, tamper, fault, disq, stb, blind or power: '%1'").arg(v));
+        } else if (a.startsWith(QLatin1Char('-')) || !path.isEmpty()) {
+            return usageError(QStringLiteral("unexpected argument '%1'").arg(a));
+        } else {
+            path = a;
+        }
+    }
+    if (path.isEmpty()) return usageError(QStringLiteral("no file given"));
+
+    hub::ReplayIndex index;
+    QString error;
+    if (!index.build(path, &error)) {
+        std::fprintf(stderr, "hubdat events: %s: %s\n", qPrintable(path), qPrintable(error));
+        return kFileError;
+    }
+    // A stretch of records at a time: the events of a large recording are
+    // never all in memory.
+    constexpr std::int64_t kStretch = 1 << 16;
+    std::vector<hub::PlayerEvent> events;
+    TimeText times;
+    std::array<QByteArray, 16> names;
+    for (int e = 1; e <= hub::Element::Power; ++e) names[static_cast<size_t>(e)] = hub::elementName(e).toLatin1();
+    QByteArray line;
+    const std::int64_t n = index.recordCount();
+    for (std::int64_t first = 1; first <= n; first += kStretch) {
+        index.eventsBetween(first, std::min(n, first + kStretch - 1), events);
+        for (const hub::PlayerEvent& e : events) {
+            if ((barrier && e.barrier != barrier) || (kind && e.kind() != *kind)) continue;
+            line.clear();
+            line += "{\"record\":";
+            line += QByteArray::number(static_cast<qint64>(e.record));
+            line += ",\"time\":\"";
+            line += times.of(e.time);
+            line += "\",\"barrier\":";
+            line += QByteArray::number(e.barrier);
+            line += ",\"element\":\"";
+            line += names[static_cast<size_t>(e.element)];
+            line += e.on ? "\",\"on\":true" : "\",\"on\":false";
+            if (e.element == hub::Element::Power) {
+                line += ",\"level\":";
+                line += QByteArray::number(e.level);
+            }
+            line += "}\n";
+            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+        }
+        // Output that cannot be written is not worth making: finishStdout says why.
+        if (std::ferror(stdout)) break;
+    }
+    return kOk;
+}
+
+const Register reg({"events", kSynopsis, kHelp, run});
+
+} // namespace
+} // namespace hubdat
