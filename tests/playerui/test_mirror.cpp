@@ -25,6 +25,16 @@ void openFile(TAnalisiBarre& w, const QString& path) {
     w.BOpenFileClick();
 }
 
+// A window shown, "Compact" chosen if asked, then the file opened.
+void showAndOpen(TAnalisiBarre& w, bool compact, const QString& path) {
+    w.show();
+    if (compact) {
+        control<QComboBox>(w, "ComboZoom")->setCurrentIndex(0);
+        emit control<QComboBox>(w, "ComboZoom")->activated(0);
+    }
+    openFile(w, path);
+}
+
 TPlayer* openReadyPlayer(TAnalisiBarre& w) {
     TPlayer* p = w.openPlayer();
     if (!p) return nullptr;
@@ -79,12 +89,7 @@ TEST(PlayerMainWindow, ShowsTheCutFileAtEveryPositionForwardsAndBackwards) {
         ASSERT_TRUE(b.rec.save(path));
         DialogSeam::clear();
         QuietWindow w;
-        w.show();
-        if (c.compact) {
-            control<QComboBox>(w, "ComboZoom")->setCurrentIndex(0);
-            emit control<QComboBox>(w, "ComboZoom")->activated(0);
-        }
-        openFile(w, path);
+        showAndOpen(w, c.compact, path);
         TPlayer* p = openReadyPlayer(w);
         ASSERT_NE(p, nullptr);
         const std::int64_t n = p->state().count;
@@ -114,12 +119,7 @@ TEST(PlayerMainWindow, ShowsTheCutFileAtEveryPositionForwardsAndBackwards) {
             const QString cut = dir.filePath(QStringLiteral("cut.dat"));
             ASSERT_TRUE(testrec::saveBytes(cut, b.rec.bytes.left(b.ends[static_cast<size_t>(at)])));
             QuietWindow fresh;
-            fresh.show();
-            if (c.compact) {
-                control<QComboBox>(fresh, "ComboZoom")->setCurrentIndex(0);
-                emit control<QComboBox>(fresh, "ComboZoom")->activated(0);
-            }
-            openFile(fresh, cut);
+            showAndOpen(fresh, c.compact, cut);
             expectSameDisplay(w, fresh);
         }
         // Closing the player: the window shows the whole file again.
@@ -128,12 +128,7 @@ TEST(PlayerMainWindow, ShowsTheCutFileAtEveryPositionForwardsAndBackwards) {
         QCoreApplication::processEvents();
         EXPECT_EQ(w.player(), nullptr);
         QuietWindow whole;
-        whole.show();
-        if (c.compact) {
-            control<QComboBox>(whole, "ComboZoom")->setCurrentIndex(0);
-            emit control<QComboBox>(whole, "ComboZoom")->activated(0);
-        }
-        openFile(whole, path);
+        showAndOpen(whole, c.compact, path);
         expectSameDisplay(w, whole);
         EXPECT_EQ(w.state().recording, path);
     }

@@ -50,14 +50,6 @@ std::optional<EventKind> kindOf(int k) {
 
 } // namespace
 
-TEST(PlayerTransport, OpensReadyWithTheCursorAtTheEnd) {
-    Player p;
-    EXPECT_TRUE(p.w.state().ready);
-    EXPECT_EQ(p.w.state().count, 10);
-    EXPECT_EQ(p.w.state().position, 10);
-    EXPECT_FALSE(p.w.state().playing);
-}
-
 TEST(PlayerTransport, PreviousAndNextEventOfAKindForOneBarrierOrAny) {
     const int any = -1, beam = 0, alarm = 1, tamper = 2, fault = 3;
     struct Case {
