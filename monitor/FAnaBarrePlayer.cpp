@@ -71,12 +71,21 @@ TPlayer* TAnalisiBarre::openPlayer() {
     player_ = p;
     connect(p, &TPlayer::positionChanged, this, &TAnalisiBarre::showReplayPosition);
     connect(p, &TPlayer::closed, this, &TAnalisiBarre::playerClosed);
-    // Beside the main window where the screen has room, else below it.
+    // Beside the main window; where the screen is too narrow on its right the
+    // window moves left to make room, and where the two cannot fit side by
+    // side the player keeps to the screen's right edge.
     QPoint at = frameGeometry().topRight() + QPoint(8, 0);
     if (const QScreen* s = screen()) {
         const QRect room = s->availableGeometry();
-        if (at.x() + p->width() > room.right())
-            at = QPoint(std::max(room.left(), room.right() - p->width()), frameGeometry().top());
+        const int need = frameGeometry().width() + 8 + p->frameGeometry().width();
+        if (at.x() + p->frameGeometry().width() > room.right() + 1) {
+            if (need <= room.width()) {
+                move(room.left() + (room.width() - need) / 2 + (x() - frameGeometry().x()), y());
+                at = frameGeometry().topRight() + QPoint(9, 0);
+            } else {
+                at.setX(std::max(room.left(), room.right() + 1 - p->frameGeometry().width()));
+            }
+        }
         at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - p->height())));
     }
     p->move(at);
