@@ -50,10 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     hub::DataFileReader reader;
     check(reader.open(path), "reader cannot open");
     std::int64_t states = 0;
+    std::int64_t records = 0;
     double start = 0;
     if (reader.readStart(start)) {
+        records = 1;
         hub::DataRecord r;
         while (reader.next(r)) {
+            ++records;
             if (r.type == hub::kRecordState) {
                 ++states;
                 hub::RiceviDati(one, oneHub, r.state, false, false, compact);
@@ -73,14 +76,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (why == hub::StopReason::NoStartRecord || why == hub::StopReason::UnknownType)
         hub::resetDisplay(one, oneHub, false, compact);
 
-    // The replay.
+    // The replay. The strict scan ends at the first end record, where the
+    // replay goes on when another acquisition starts: it reads as far.
     hub::MonitorModel m;
     hub::HubState hub;
     int idleResets = 0;
-    const auto out = hub::replayFile(path, m, hub, compact, [&](bool hide) {
-        if (!hide) ++idleResets;
-        hub::resetDisplay(m, hub, hide, compact);
-    });
+    const std::int64_t limit = why == hub::StopReason::EndRecord ? records + 1 : -1;
+    const auto out = hub::replayFile(
+        path, m, hub, compact,
+        [&](bool hide) {
+            if (!hide) ++idleResets;
+            hub::resetDisplay(m, hub, hide, compact);
+        },
+        nullptr, {}, limit);
     check(out.has_value(), "replay cannot open");
     check(out->reason == reader.stopReason(), "stop reasons differ");
     check(out->counter == states, "state record counts differ");

@@ -147,6 +147,14 @@ def main():
         write("testlink", name, data)
     for name, data in settings_inputs().items():
         write("settings", name, data)
+    # The player: a first byte for the index's granularity and the positions,
+    # then a recording; one of several acquisitions with the clock going back.
+    for (name, data), knob in zip(recs.items(), [0x00, 0x15, 0x2A, 0x3F, 0x81, 0x96, 0xEB]):
+        write("player", name, bytes([knob]) + data)
+    t = DAY + 3 * 3600 * SECOND
+    second = (start(t) + sw_settings(t) + states(t, 20) + start(t + 30 * SECOND) + start(t - 60 * SECOND)
+              + tc_settings(t - 59 * SECOND) + states(t - 58 * SECOND, 20, couple=1) + start(t))
+    write("player", "acquisitions", bytes([0x45]) + second)
 
 
 if __name__ == "__main__":

@@ -438,9 +438,21 @@ const ReplayIndex::Data::Decoded& ReplayIndex::Data::decode(std::int64_t b) cons
         if (type == kRecordState) {
             StateRecord cur;
             if (!file.readState(cur)) break;
-            forEachElementChange(prev, cur, [&](int bar, int e, bool on) {
-                out.events.push_back({n, t, bar, e, on, -1});
-            });
+            // forEachElementChange with the status rule tabled: barriers
+            // ascending, elements ascending.
+            const auto& st = statusTable().active;
+            for (int c = 0; c < 4; ++c) {
+                const int j = 3 * c;
+                if (prev[j] == cur[j] && prev[j + 1] == cur[j + 1] && prev[j + 2] == cur[j + 2]) continue;
+                for (int second = 0; second < 2; ++second) {
+                    const unsigned was = prev[j + second] | unsigned{st[second][prev[j + 2]]} << 8;
+                    const unsigned now = cur[j + second] | unsigned{st[second][cur[j + 2]]} << 8;
+                    for (unsigned d = was ^ now; d; d &= d - 1) {
+                        const int e = std::countr_zero(d);
+                        out.events.push_back({n, t, 2 * c + second + 1, e + 1, ((now >> e) & 1u) != 0, -1});
+                    }
+                }
+            }
             prev = cur;
         } else if (type == kRecordSettings) {
             std::uint8_t kind = 0;
@@ -514,13 +526,11 @@ ReplayOutcome ReplayIndex::stateAfter(std::int64_t n, MonitorModel& m, HubState&
     const Data::Snapshot& s = *(it - 1);
     s.display.restore(m, hub);
     if (s.out.windowCaption) {
-        // The caption names the window's port: made again with this one.
-        MonitorModel scratch;
-        HubState h = hub;
-        QString caption;
-        RiceviSet_TC(scratch, h, 0, hub.tc, compact, &caption);
+        // The caption names the window's port; the snapshots were made with none.
         ReplayOutcome out = s.out;
-        out.windowCaption = caption;
+        QString& caption = *out.windowCaption;
+        const qsizetype at = caption.lastIndexOf(QLatin1String(" --  ZEMBRA MONITOR HUB (V:"));
+        if (at >= 0) caption.insert(at, hub.lastPort);
         if (s.records == n && s.records == recordCount()) return out;
         return r.resume(out, s.offset, compact, reset, n - s.records);
     }

@@ -100,7 +100,9 @@ public:
     // 0..N): m and hub end up exactly as in a freshly started program that
     // opened the file cut after record n (replayFile; blink countdowns from
     // 0), whatever they held before. The layout, zoom and language stay the
-    // caller's. compact: the zoom selector reads "Compact".
+    // caller's. compact: the zoom selector reads "Compact". build() makes the
+    // snapshots of the full view; the first seek in the compact view makes
+    // its own (one more replay of the file).
     ReplayOutcome stateAfter(std::int64_t n, MonitorModel& m, HubState& hub, bool compact) const;
 
     // Playing forwards: m, hub and atFrom hold what stateAfter(from) (or an

@@ -19,7 +19,7 @@ struct Shape {
     int settingsChanges = 2;    // settings blocks in the middle of an acquisition
     bool clockBack = false;     // the clock goes back now and then
     bool junkAfterEnd = false;  // state records after the last end record
-    bool unknownType = false;   // an unknown record type stops it all
+    bool unknownType = false;   // an unknown record type in the last acquisition stops it all
     int cutLast = 0;            // bytes cut off the end
 };
 
@@ -66,6 +66,13 @@ public:
                     addSettings(b, add, t, s.tc);
                 }
             }
+            if (s.unknownType && a + 1 == s.acquisitions) {
+                // In the last acquisition, where a replay still reads.
+                step();
+                add(testrec::header(7, t), t);
+                step();
+                add(testrec::state(t, next({})), t);
+            }
             if (a + 1 < s.acquisitions || s.endRecord) {
                 step();
                 add(testrec::startEnd(t), t);
@@ -76,12 +83,6 @@ public:
                 step();
                 add(testrec::state(t, next({})), t);
             }
-        if (s.unknownType) {
-            step();
-            add(testrec::header(7, t), t);
-            step();
-            add(testrec::state(t, next({})), t);
-        }
         b.rec.bytes.chop(s.cutLast);
         while (b.ends.back() > b.rec.bytes.size()) {
             b.ends.pop_back();

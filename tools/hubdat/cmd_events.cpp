@@ -29,23 +29,35 @@ int usageError(const QString& why) {
     return kUsage;
 }
 
-// The time text of one stamp, made once for the many events of a record.
+// The time text of one stamp ("2026-12-08T03:12:45.120", as stampIsoText),
+// made once for the many events of a record and the date once a day.
 class TimeText {
 public:
-    const QByteArray& of(double t) {
-        if (!have_ || !(t == last_)) {
-            text_ = hub::stampIsoText(t).toLatin1();
-            if (text_.isEmpty()) text_ = QByteArrayLiteral("invalid");
-            last_ = t;
-            have_ = true;
+    const char* of(double t) {
+        if (have_ && t == last_) return text_;
+        have_ = true;
+        last_ = t;
+        QDate date;
+        QTime time;
+        if (!hub::splitTDateTime(t, date, time)) {
+            std::snprintf(text_, sizeof text_, "invalid");
+            return text_;
         }
+        if (date != day_) {
+            day_ = date;
+            dayText_ = date.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+        }
+        std::snprintf(text_, sizeof text_, "%sT%02d:%02d:%02d.%03d", dayText_.constData(), time.hour(),
+                      time.minute(), time.second(), time.msec());
         return text_;
     }
 
 private:
     bool have_ = false;
     double last_ = 0.0;
-    QByteArray text_;
+    QDate day_;
+    QByteArray dayText_;
+    char text_[64] = {};
 };
 
 int run(const QStringList& args) {
@@ -103,28 +115,20 @@ int run(const QStringList& args) {
     TimeText times;
     std::array<QByteArray, 16> names;
     for (int e = 1; e <= hub::Element::Power; ++e) names[static_cast<size_t>(e)] = hub::elementName(e).toLatin1();
-    QByteArray line;
     const std::int64_t n = index.recordCount();
     for (std::int64_t first = 1; first <= n; first += kStretch) {
         index.eventsBetween(first, std::min(n, first + kStretch - 1), events);
         for (const hub::PlayerEvent& e : events) {
             if ((barrier && e.barrier != barrier) || (kind && e.kind() != *kind)) continue;
-            line.clear();
-            line += "{\"record\":";
-            line += QByteArray::number(static_cast<qint64>(e.record));
-            line += ",\"time\":\"";
-            line += times.of(e.time);
-            line += "\",\"barrier\":";
-            line += QByteArray::number(e.barrier);
-            line += ",\"element\":\"";
-            line += names[static_cast<size_t>(e.element)];
-            line += e.on ? "\",\"on\":true" : "\",\"on\":false";
-            if (e.element == hub::Element::Power) {
-                line += ",\"level\":";
-                line += QByteArray::number(e.level);
-            }
-            line += "}\n";
-            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+            char line[192];
+            int len = std::snprintf(line, sizeof line,
+                                    "{\"record\":%lld,\"time\":\"%s\",\"barrier\":%d,\"element\":\"%s\",\"on\":%s",
+                                    static_cast<long long>(e.record), times.of(e.time), e.barrier,
+                                    names[static_cast<size_t>(e.element)].constData(), e.on ? "true" : "false");
+            if (e.element == hub::Element::Power)
+                len += std::snprintf(line + len, sizeof line - static_cast<size_t>(len), ",\"level\":%d", e.level);
+            len += std::snprintf(line + len, sizeof line - static_cast<size_t>(len), "}\n");
+            std::fwrite(line, 1, static_cast<size_t>(len), stdout);
         }
         // Output that cannot be written is not worth making: finishStdout says why.
         if (std::ferror(stdout)) break;
