@@ -264,6 +264,7 @@ void TAnalisiBarre::buildControls() {
     connect(SBEXIT, &QPushButton::clicked, this, &TAnalisiBarre::SBEXITClick);
     connect(TimerComSet, &QTimer::timeout, this, &TAnalisiBarre::TimerComSetTimer);
     connect(TimerComDati, &QTimer::timeout, this, &TAnalisiBarre::TimerComDatiTimer);
+    buildPlayerHook();
 }
 
 void TAnalisiBarre::startAs(hub::MainWindowState::Language language, const QString& viewerFile) {
@@ -375,6 +376,7 @@ void TAnalisiBarre::BtnHelpClick() {
 // ---- display reset, zoom and "Reset Leds" --------------------------------
 
 void TAnalisiBarre::AzzeraVideo(bool hide) {
+    dropPlayer();
     Monitor1->hide();
     hub::resetDisplay(Monitor1->model(), hub, hide, state_.zoom.isCompact());
     state_.recording.clear();

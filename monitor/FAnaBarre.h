@@ -9,9 +9,11 @@
 #include "monitor/hubstate.h"
 #include "monitor/linkobserver.h"
 #include "monitor/mainwindowstate.h"
+#include "monitor/player/FPlayer.h"
 #include "monitor/staterecord.h"
 #include "serial/line.h"
 
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -114,6 +116,18 @@ public:
     void BSetupClick();
     void Monitor1Click();
 
+    // ---- replay player (FAnaBarrePlayer.cpp) -----------------------------
+    // Ctrl+R: the player, a window beside this one, on the recording shown
+    // (a viewer's, or one opened with OPEN FILE). Null when none is shown.
+    hub::TPlayer* openPlayer();
+    bool canOpenPlayer() const;
+    hub::TPlayer* player() const { return player_; }
+    // --replay: the player opens as soon as the viewer has read its file.
+    void openPlayerAfterLoad() { playerAfterLoad_ = true; }
+    // The monitor, counter and labels as a fresh window shows the recording
+    // cut after its n-th record.
+    void showReplayPosition(std::int64_t n);
+
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -186,6 +200,25 @@ private:
     void fitPanelFlag();
     bool canResize(int currentWidth, int& newWidth, int& newHeight);
     void applyConstraints();
+    // The replay player's hook: the player, the file it plays, and the
+    // player opened once a viewer has loaded.
+    QPointer<hub::TPlayer> player_;
+    QString playerFile_;
+    bool playerAfterLoad_ = false;
+    // What the window shows of the player's position: playing on from it
+    // reads only the records since.
+    struct Mirror {
+        std::int64_t at = -1; // none
+        hub::ReplayOutcome out;
+        bool compact = false;
+    } mirror_;
+    void buildPlayerHook();
+    void playerClosed();
+    // A display reset leaves the player nothing to show: it closes, and the
+    // window stays as the reset made it.
+    void dropPlayer();
+    void afterLoad();
+
     hub::MainWindowState state_;
     bool italianShown_ = false;
     hub::HubPort& port_;

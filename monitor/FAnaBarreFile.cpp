@@ -80,6 +80,7 @@ void TAnalisiBarre::ReadFile() {
     hideGauge();
     Monitor1->refresh();
     setWindowSize(width(), savedHeight);
+    afterLoad();
 }
 
 void TAnalisiBarre::BOpenFileClick() {

@@ -88,6 +88,7 @@ void scheduleScreenshot(hub::TAnalisiBarre* w, const QString& path) {
 
 const char kUsage[] =
     "Usage: hubmonitor [FILE.dat]\n"
+    "       hubmonitor --replay FILE.dat\n"
     "       hubmonitor --port DEVICE [--record NAME | --no-record]\n"
     "       hubmonitor ... [--uplink URL [--uplink-password-file FILE] [--uplink-ca-file FILE]]\n"
     "                      [--config FILE]\n"
@@ -96,6 +97,7 @@ const char kUsage[] =
     "\n"
     "  (no argument)        open the main window; \"RECEIVE DATA\" starts an acquisition\n"
     "  FILE.dat             open the recording FILE.dat in viewer mode\n"
+    "  --replay FILE.dat    open FILE.dat in viewer mode with the replay player beside it\n"
     "  --port DEVICE        start acquiring from DEVICE at once (ttyUSB0 means /dev/ttyUSB0)\n"
     "  --record NAME        record to NAME__PORT-DEVICE.dat\n"
     "  --no-record          acquire without recording\n"
@@ -128,7 +130,13 @@ const char kUsage[] =
     "again, in order, after a reconnect or a restart. The journal (and SITE.acks, the\n"
     "control room's acknowledgements) is in journal-dir, else beside the recordings when\n"
     "--port records, else in the program's data folder. The window title shows the\n"
-    "uplink's state; with --port its changes and any journal failure go to stderr.\n";
+    "uplink's state; with --port its changes and any journal failure go to stderr.\n"
+    "\n"
+    "The replay player plays a recording back through time: a time strip with a lane\n"
+    "per barrier, play and pause (Space), speeds x1 to x64, previous and next record\n"
+    "(Left, Right) and event (PgUp, PgDn), a jump to a typed date and time. While it is\n"
+    "open the main window shows the state at the player's position. Ctrl+R opens it\n"
+    "whenever the main window shows a recording.\n";
 
 // The uplink from the settings given; 0, or the exit status after saying why
 // on stderr (2: a bad setting; 1: the journal cannot be used).
@@ -205,6 +213,13 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // hubmonitor --replay FILE.dat: the viewer of FILE.dat and the replay player.
+    const bool replay = argc >= 2 && std::strcmp(argv[1], "--replay") == 0;
+    if (replay && (argc != 3 || argv[2][0] == '\0')) {
+        std::fputs("hubmonitor: --replay needs one recording, FILE.dat\n\n", stderr);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     QApplication app(argc, argv);
     // The title the desktop shows for the application; the window has its own.
     QApplication::setApplicationName(QLatin1String(hub::kApplicationTitle));
@@ -225,7 +240,7 @@ int main(int argc, char** argv) {
     }
     // hubmonitor --port DEVICE [--record NAME | --no-record]: start acquiring at
     // once. Only when the first argument is an option; otherwise as always.
-    const hub::UnattendedStart unattended = hub::parseUnattended(args);
+    const hub::UnattendedStart unattended = replay ? hub::UnattendedStart{} : hub::parseUnattended(args);
     if (!unattended.error.isEmpty()) {
         std::fprintf(stderr, "hubmonitor: %s\n", qPrintable(unattended.error));
         return 2;
@@ -233,7 +248,10 @@ int main(int argc, char** argv) {
     w.startAs(hub::interfaceLanguage(QLocale::system()) == QLatin1String("ITA")
                   ? hub::MainWindowState::Language::Italian
                   : hub::MainWindowState::Language::English,
-              unattended.requested ? QString() : hub::viewerFileFromArguments(args));
+              replay                 ? args.at(2)
+              : unattended.requested ? QString()
+                                     : hub::viewerFileFromArguments(args));
+    if (replay) w.openPlayerAfterLoad();
 
     std::unique_ptr<hub::SiteUplink> uplink;
     std::unique_ptr<hub::UplinkFeed> feed;
