@@ -4,6 +4,7 @@
 
 #include "common/ClassicLook.h"
 #include "common/DialogSeam.h"
+#include "monitor/CachedLabel.h"
 #include "monitor/FStop.h"
 #include "monitor/NumberLabel.h"
 #include "monitor/display/FHelp.h"
@@ -218,7 +219,8 @@ void TAnalisiBarre::buildControls() {
         SBRicevi->setFont(bf);
     }
     // Captions written with CR or CR LF break the line there, as the designers saw them.
-    LRicCorso = new QLabel(QStringLiteral("Receiving...\nPress 'ESC' to stop"), PanelRicevi);
+    // Kept as a picture for each heartbeat colour of its panel.
+    LRicCorso = new hub::CachedLabel(QStringLiteral("Receiving...\nPress 'ESC' to stop"), PanelRicevi);
     LRicCorso->setObjectName(QStringLiteral("LRicCorso"));
     LRicCorso->setGeometry(4, 4, 144, 44);
     LRicCorso->setAlignment(Qt::AlignCenter);
