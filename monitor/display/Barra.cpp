@@ -8,6 +8,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QToolTip>
 
 namespace hub {
@@ -26,7 +29,41 @@ void circle(QPainter& p, const Geometry& g, Rgb brush, Rgb pen, int penWidth) {
     p.drawEllipse(QRectF(g.left + half, g.top + half, s - penWidth, s - penWidth));
 }
 
-void label(QPainter& p, const LabelModel& l) {
+// The glyph drawText gives a character of a label's font, found once: the
+// labels beside the LEDs are repainted with them many times a second, and
+// shaping a character costs far more than drawing it.
+struct CharGlyph {
+    QRawFont font;
+    quint32 index = 0;
+    qreal offset = 0; // from the pen position
+    bool placed = false; // false: more than one glyph, or none; drawText draws it
+};
+
+// The font is the label's: its face, pixel size and weight make the key.
+const CharGlyph& charGlyph(const QFont& f, FontFace face, int px, QChar c, const QPaintDevice* device) {
+    static QHash<quint64, CharGlyph> kept;
+    const quint64 key = (quint64(px) << 24) | (quint64(f.bold()) << 20) | (quint64(face) << 17) | c.unicode();
+    auto it = kept.find(key);
+    if (it != kept.end()) return *it;
+    CharGlyph g;
+    QTextLayout layout(QString(c), f, device);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() == 1 && runs.front().glyphIndexes().size() == 1) {
+        g.font = runs.front().rawFont();
+        g.index = runs.front().glyphIndexes().front();
+        g.offset = runs.front().positions().front().x();
+        g.placed = true;
+    }
+    return *kept.insert(key, g);
+}
+
+} // namespace
+
+void paintLabel(QPainter& p, const LabelModel& l) {
     const int px = fontPixelSize(l.fontSize);
     if (!l.visible || px <= 0 || l.caption.isEmpty()) return;
     QFont f(fontFamily(l.face));
@@ -39,9 +76,24 @@ void label(QPainter& p, const LabelModel& l) {
     // label box that the layout and the hit test use.
     const TextBox box = measureText(l.face, l.fontSize, l.caption);
     const std::vector<int> at = charOffsets(l.face, l.fontSize, l.caption);
-    for (int c = 0; c < l.caption.size(); ++c)
-        p.drawText(QPointF(l.geo.left + at[c], l.geo.top + box.ascent), QString(l.caption[c]));
+    for (int c = 0; c < l.caption.size(); ++c) {
+        const QPointF pen(l.geo.left + at[c], l.geo.top + box.ascent);
+        const CharGlyph& g = charGlyph(f, l.face, px, l.caption[c], p.device());
+        if (!g.placed) {
+            p.drawText(pen, QString(l.caption[c]));
+            continue;
+        }
+        QGlyphRun run;
+        run.setRawFont(g.font);
+        run.setGlyphIndexes({g.index});
+        run.setPositions({QPointF(g.offset, 0)});
+        p.drawGlyphRun(pen, run);
+    }
 }
+
+namespace {
+
+void label(QPainter& p, const LabelModel& l) { paintLabel(p, l); }
 
 void bevel(QPainter& p, QRect r, Rgb topLeft, Rgb bottomRight) {
     p.setPen(qc(topLeft));

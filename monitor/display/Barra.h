@@ -6,7 +6,13 @@
 
 #include <QWidget>
 
+class QPainter;
+
 namespace hub {
+
+// Draws a monitor label: every character at the model's offset on the
+// label's baseline.
+void paintLabel(QPainter& p, const LabelModel& l);
 
 class TMonitor : public QWidget {
     Q_OBJECT
