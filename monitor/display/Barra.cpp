@@ -305,42 +305,37 @@ void TMonitor::refresh() {
     // repaints the whole monitor. The barriers and heads are compared apart,
     // without copying the whole model, as this runs for every record.
     bool whole = !requestedValid_;
-    std::array<BarrierModel, 8> wasBarre;
-    std::array<ShapeModel, 8> wasCaps;
-    if (!whole) {
-        wasBarre = requested_.barre;
-        wasCaps = requested_.caps;
-        requested_.barre = model_.barre;
-        requested_.caps = model_.caps;
-        whole = !(requested_ == model_);
-    }
-    // The labels were measured when last shown, unless something else changed.
-    if (whole) model_.autoSize();
-    const Geometry& g = model_.geo;
-    if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
     QRegion dirty;
     if (!whole) {
+        // Barrier by barrier against what was last requested; only the ones
+        // that changed are copied over, before the rest of the model is
+        // compared.
         auto rect = [](const Geometry& r) { return QRect(r.left, r.top, r.width, r.height); };
-        for (size_t k = 0; k < model_.barre.size() && !whole; ++k) {
-            const BarrierModel& was = wasBarre[k];
+        for (size_t k = 0; k < model_.barre.size(); ++k) {
+            BarrierModel& was = requested_.barre[k];
             const BarrierModel& now = model_.barre[k];
+            ShapeModel& wasCap = requested_.caps[k];
+            const ShapeModel& nowCap = model_.caps[k];
+            const bool barrierChanged = !(was == now);
+            const bool capChanged = !(wasCap == nowCap);
+            if (!barrierChanged && !capChanged) continue;
             // A record changes LEDs' colours and counters: the squares of
             // those that changed are enough, not their whole barrier.
             const bool sameFrame = was.geo == now.geo && was.visible == now.visible && was.colour == now.colour;
-            if (sameFrame) {
+            if (barrierChanged && sameFrame) {
                 QRect leds;
                 for (size_t n = 0; n < now.leds.size(); ++n)
                     if (!(was.leds[n] == now.leds[n]))
                         leds |= rect(was.leds[n].geo.moved(was.geo.left, was.geo.top)) |
                                 rect(now.leds[n].geo.moved(now.geo.left, now.geo.top));
                 if (!leds.isEmpty()) dirty += leds;
-            } else {
+            } else if (barrierChanged) {
                 dirty += rect(was.geo) | rect(now.geo);
             }
             // A blinking head changes on every record: its own rectangle, less
             // the lower half that its barrier covers.
-            if (!(wasCaps[k] == model_.caps[k])) {
-                const QRect head = rect(wasCaps[k].geo) | rect(model_.caps[k].geo);
+            if (capChanged) {
+                const QRect head = rect(wasCap.geo) | rect(nowCap.geo);
                 const QRect bar = rect(now.geo);
                 if (!sameFrame || !now.visible)
                     dirty += head;
@@ -349,8 +344,15 @@ void TMonitor::refresh() {
                 else
                     dirty += QRegion(head) - bar;
             }
+            if (barrierChanged) was = now;
+            if (capChanged) wasCap = nowCap;
         }
+        whole = !(requested_ == model_);
     }
+    // The labels were measured when last shown, unless something else changed.
+    if (whole) model_.autoSize();
+    const Geometry& g = model_.geo;
+    if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
     if (whole) requested_ = model_;
     requestedValid_ = true;
     if (whole)
