@@ -41,28 +41,47 @@ const CachedLabel::Picture* CachedLabel::find(const QColor& under) const {
 
 void CachedLabel::changeEvent(QEvent* e) {
     QLabel::changeEvent(e);
+    if (e->type() != QEvent::PaletteChange) return;
     // A new colour of the panel: the picture for it is made here, by QLabel
     // painting into it, as a widget cannot be rendered from its own paint event.
     QColor under;
-    if (e->type() != QEvent::PaletteChange || !isVisible() || !plainBackground(&under) || find(under)) return;
-    const qreal dpr = devicePixelRatioF();
-    Picture p{text(), size(), dpr, font(), under.rgba(), palette().color(foregroundRole()).rgba(),
-              isEnabled(), int(alignment()), wordWrap(), QPixmap(size() * dpr)};
-    p.pixmap.setDevicePixelRatio(dpr);
-    p.pixmap.fill(under);
-    rendering_ = true;
-    render(&p.pixmap, QPoint(), QRegion(), {});
-    rendering_ = false;
-    if (kept_.size() >= kMaxPictures) kept_.erase(kept_.begin());
-    kept_.push_back(std::move(p));
+    const bool plain = isVisible() && plainBackground(&under);
+    if (plain && !find(under)) {
+        const qreal dpr = devicePixelRatioF();
+        Picture p{text(), size(), dpr, font(), under.rgba(), palette().color(foregroundRole()).rgba(),
+                  isEnabled(), int(alignment()), wordWrap(), QPixmap(size() * dpr)};
+        p.pixmap.setDevicePixelRatio(dpr);
+        p.pixmap.fill(under);
+        rendering_ = true;
+        render(&p.pixmap, QPoint(), QRegion(), {});
+        rendering_ = false;
+        if (kept_.size() >= kMaxPictures) kept_.erase(kept_.begin());
+        kept_.push_back(std::move(p));
+    }
+    // Painted from a picture, the label covers its rectangle: its repaint
+    // at a flip is then its own, and does not have the panel painted a
+    // second time beneath it.
+    setAttribute(Qt::WA_OpaquePaintEvent, plain);
 }
 
 void CachedLabel::paintEvent(QPaintEvent* e) {
     QColor under;
-    const Picture* p = !rendering_ && plainBackground(&under) ? find(under) : nullptr;
-    if (!p) return QLabel::paintEvent(e);
-    QPainter painter(this);
-    painter.drawPixmap(0, 0, p->pixmap);
+    const bool plain = !rendering_ && plainBackground(&under);
+    if (const Picture* p = plain ? find(under) : nullptr) {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, p->pixmap);
+        return;
+    }
+    if (!rendering_ && testAttribute(Qt::WA_OpaquePaintEvent)) {
+        // No picture for this text yet, and nothing was painted beneath.
+        if (!plain) {
+            setAttribute(Qt::WA_OpaquePaintEvent, false);
+            if (parentWidget()) parentWidget()->update(geometry());
+            return;
+        }
+        QPainter(this).fillRect(rect(), under);
+    }
+    QLabel::paintEvent(e);
 }
 
 } // namespace hub
