@@ -36,17 +36,26 @@ struct CharGlyph {
     QRawFont font;
     quint32 index = 0;
     qreal offset = 0; // from the pen position
+    QRect ink;        // what it can paint, from the pen position
     bool placed = false; // false: more than one glyph, or none; drawText draws it
 };
 
-// The font is the label's: its face, pixel size and weight make the key.
-const CharGlyph& charGlyph(const QFont& f, FontFace face, int px, QChar c, const QPaintDevice* device) {
+QFont labelFont(const LabelModel& l, int px) {
+    QFont f(fontFamily(l.face));
+    f.setPixelSize(px);
+    f.setBold(l.bold);
+    f.setKerning(false);
+    return f;
+}
+
+// The label's face, pixel size and weight make the key.
+const CharGlyph& charGlyph(const LabelModel& l, int px, QChar c, const QPaintDevice* device) {
     static QHash<quint64, CharGlyph> kept;
-    const quint64 key = (quint64(px) << 24) | (quint64(f.bold()) << 20) | (quint64(face) << 17) | c.unicode();
+    const quint64 key = (quint64(px) << 24) | (quint64(l.bold) << 20) | (quint64(l.face) << 17) | c.unicode();
     auto it = kept.find(key);
     if (it != kept.end()) return *it;
     CharGlyph g;
-    QTextLayout layout(QString(c), f, device);
+    QTextLayout layout(QString(c), labelFont(l, px), device);
     layout.beginLayout();
     QTextLine line = layout.createLine();
     line.setLineWidth(1e6);
@@ -56,6 +65,8 @@ const CharGlyph& charGlyph(const QFont& f, FontFace face, int px, QChar c, const
         g.font = runs.front().rawFont();
         g.index = runs.front().glyphIndexes().front();
         g.offset = runs.front().positions().front().x();
+        // The outline's box, widened for hinting and antialiasing.
+        g.ink = g.font.boundingRect(g.index).translated(g.offset, 0).toAlignedRect().adjusted(-2, -2, 2, 2);
         g.placed = true;
     }
     return *kept.insert(key, g);
@@ -63,37 +74,43 @@ const CharGlyph& charGlyph(const QFont& f, FontFace face, int px, QChar c, const
 
 } // namespace
 
-void paintLabel(QPainter& p, const LabelModel& l) {
+void paintLabel(QPainter& p, const LabelModel& l, const QRegion* area) {
     const int px = fontPixelSize(l.fontSize);
     if (!l.visible || px <= 0 || l.caption.isEmpty()) return;
-    QFont f(fontFamily(l.face));
-    f.setPixelSize(px);
-    f.setBold(l.bold);
-    f.setKerning(false);
-    p.setFont(f);
-    p.setPen(qc(l.colour));
     // Each character at the model's offset, so the text fills exactly the
     // label box that the layout and the hit test use.
     const TextBox box = measureText(l.face, l.fontSize, l.caption);
     const std::vector<int> at = charOffsets(l.face, l.fontSize, l.caption);
+    auto pen = [&](int c) { return QPoint(l.geo.left + at[c], l.geo.top + box.ascent); };
+    if (area) {
+        // Beside a repainted LED or head the label's box is often reached
+        // while none of its characters is: then nothing of it is painted.
+        bool reached = false;
+        for (int c = 0; c < l.caption.size() && !reached; ++c) {
+            const CharGlyph& g = charGlyph(l, px, l.caption[c], p.device());
+            reached = !g.placed || area->intersects(g.ink.translated(pen(c)));
+        }
+        if (!reached) return;
+    }
+    p.setFont(labelFont(l, px));
+    p.setPen(qc(l.colour));
     for (int c = 0; c < l.caption.size(); ++c) {
-        const QPointF pen(l.geo.left + at[c], l.geo.top + box.ascent);
-        const CharGlyph& g = charGlyph(f, l.face, px, l.caption[c], p.device());
+        const CharGlyph& g = charGlyph(l, px, l.caption[c], p.device());
         if (!g.placed) {
-            p.drawText(pen, QString(l.caption[c]));
+            p.drawText(QPointF(pen(c)), QString(l.caption[c]));
             continue;
         }
         QGlyphRun run;
         run.setRawFont(g.font);
         run.setGlyphIndexes({g.index});
         run.setPositions({QPointF(g.offset, 0)});
-        p.drawGlyphRun(pen, run);
+        p.drawGlyphRun(QPointF(pen(c)), run);
     }
 }
 
 namespace {
 
-void label(QPainter& p, const LabelModel& l) { paintLabel(p, l); }
+void label(QPainter& p, const LabelModel& l, const QRegion& area) { paintLabel(p, l, &area); }
 
 void bevel(QPainter& p, QRect r, Rgb topLeft, Rgb bottomRight) {
     p.setPen(qc(topLeft));
@@ -276,7 +293,7 @@ const QPixmap* headPixmap(const ShapeModel& cap, const LabelModel& number, Rgb p
         pp.setRenderHint(QPainter::TextAntialiasing, true);
         pp.translate(-g.left, -g.top); // the same coordinates as on the monitor
         paintHead(pp, cap);
-        label(pp, number);
+        paintLabel(pp, number);
     }
     return &*cache.insert(key, pm);
 }
@@ -407,7 +424,7 @@ void TMonitor::paintEvent(QPaintEvent* e) {
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     for (int k = 1; k <= 8; ++k) {
-        if (needed(m.labVers[k - 1].geo)) label(p, m.labVers[k - 1]);
+        if (needed(m.labVers[k - 1].geo)) label(p, m.labVers[k - 1], area);
         const ShapeModel& cap = m.caps[k - 1];
         const LabelModel& number = m.labBarre[k - 1];
         const QPixmap* head = cap.visible && needed(cap.geo) ? headPixmap(cap, number, m.colour, dpr) : nullptr;
@@ -416,10 +433,10 @@ void TMonitor::paintEvent(QPaintEvent* e) {
             continue;
         }
         if (cap.visible && needed(cap.geo)) paintHead(p, cap);
-        if (needed(number.geo)) label(p, number);
+        if (needed(number.geo)) label(p, number, area);
     }
     for (int i = 1; i <= 4; ++i) {
-        if (needed(m.labGruppi[i - 1].geo)) label(p, m.labGruppi[i - 1]);
+        if (needed(m.labGruppi[i - 1].geo)) label(p, m.labGruppi[i - 1], area);
         if (needed(m.bars[i - 1].geo)) powerBar(p, m.bars[i - 1]);
     }
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -431,11 +448,11 @@ void TMonitor::paintEvent(QPaintEvent* e) {
         }
     }
     for (const LabelModel& l : m.labRaggi)
-        if (needed(l.geo)) label(p, l);
+        if (needed(l.geo)) label(p, l, area);
     for (const LabelModel* l : {&m.labAlarm, &m.labTamp, &m.labFail, &m.labDisq, &m.labStb, &m.labBlind, &m.labPower})
-        if (needed(l->geo)) label(p, *l);
+        if (needed(l->geo)) label(p, *l, area);
     for (const LabelModel& l : m.labLetters)
-        if (needed(l.geo)) label(p, l);
+        if (needed(l.geo)) label(p, l, area);
     if (needed(m.soundBeams.geo)) soundSwitch(p, m.soundBeams);
     if (needed(m.soundLeds.geo)) soundSwitch(p, m.soundLeds);
 

@@ -367,7 +367,21 @@ TEST(TMonitorWidget, LabelsDrawTheSamePixelsAsDrawingEachCharacterAsText) {
                 labels.push_back(*l);
             int drawn = 0;
             for (hub::LabelModel l : labels) {
-                for (hub::Rgb colour : {hub::colour::Black, hub::colour::White, 0x0000FFu}) {
+                const QRect box(l.geo.left, l.geo.top, l.geo.width, l.geo.height);
+                // Repainted areas beside the label or across it: what falls in
+                // them is the same whether characters are left out or not.
+                const QRegion areas[] = {
+                    {},
+                    QRegion(box.adjusted(-3, -3, 3, 3)),
+                    QRegion(box.left() - 3, box.top() - 3, box.width() + 6, 3),
+                    QRegion(box.right() + 1, box.top(), 3, box.height()),
+                    QRegion(box.left() - 3, box.top(), 3, box.height()) + QRect(box.left(), box.bottom() + 1, 4, 3),
+                    QRegion(box.left() + box.width() / 2, box.top() + box.height() / 2, 2, 2),
+                };
+                for (const QRegion& area : areas) {
+                hub::Rgb colours[] = {hub::colour::Black, hub::colour::White, 0x0000FFu};
+                for (hub::Rgb colour : colours) {
+                    if (!area.isEmpty() && colour != hub::colour::Black) continue;
                     l.colour = colour;
                     // The label's box with room for overhanging glyphs.
                     QImage a(l.geo.width + 16, l.geo.height + 16, QImage::Format_RGB32), b = a;
@@ -379,7 +393,11 @@ TEST(TMonitorWidget, LabelsDrawTheSamePixelsAsDrawingEachCharacterAsText) {
                         p->setRenderHint(QPainter::Antialiasing, true);
                         p->setRenderHint(QPainter::TextAntialiasing, true);
                     }
-                    hub::paintLabel(pa, l);
+                    if (!area.isEmpty()) {
+                        pa.setClipRegion(area);
+                        pb.setClipRegion(area);
+                    }
+                    hub::paintLabel(pa, l, area.isEmpty() ? nullptr : &area);
                     byText(pb, l);
                     pa.end();
                     pb.end();
@@ -388,6 +406,7 @@ TEST(TMonitorWidget, LabelsDrawTheSamePixelsAsDrawingEachCharacterAsText) {
                     QImage blank(a.size(), a.format());
                     blank.fill(0xFFC0C0C0);
                     drawn += a != blank;
+                }
                 }
             }
             EXPECT_GT(drawn, 60) << dime;
