@@ -6,7 +6,9 @@
 #   bench/link_cpu.sh [SECONDS] [CHURN]   (build first: cmake --build --preset default)
 # Besides a random change in one of 5 records, every CHURN-th record (default
 # 16) changes all 12 bytes, so every barrier's LEDs and heads are repainted;
-# CHURN 0 gives the random changes alone.
+# CHURN 0 gives the random changes alone; EVENT_EVERY (default 5) sets how
+# often those come (EVENT_EVERY=100000000 with CHURN 0: records that never
+# change, the link's floor without any monitor repaint).
 # QT_QPA_PLATFORM defaults to offscreen; set it (or run under xvfb-run with
 # QT_QPA_PLATFORM=xcb) to include a real window system. HUBMONITOR names
 # another hubmonitor to measure (another build), against the same hubsim.
@@ -28,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-HUBSIM_DIR="$work/sim" "$bin/tools/hubsim/hubsim" --link hub --event-every 5 --churn-every "$churn" >"$work/sim.out" &
+HUBSIM_DIR="$work/sim" "$bin/tools/hubsim/hubsim" --link hub --event-every "${EVENT_EVERY:-5}" --churn-every "$churn" >"$work/sim.out" &
 sim_pid=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 link="$(head -n1 "$work/sim.out")"

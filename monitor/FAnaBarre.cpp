@@ -4,7 +4,9 @@
 
 #include "common/ClassicLook.h"
 #include "common/DialogSeam.h"
+#include "monitor/CachedLabel.h"
 #include "monitor/FStop.h"
+#include "monitor/NumberLabel.h"
 #include "monitor/display/FHelp.h"
 #include "monitor/display/zoom.h"
 #include "monitor/version.h"
@@ -46,8 +48,9 @@ QFrame* panel(QWidget* parent, const char* name, int l, int t, int w, int h,
     return p;
 }
 
+template <class Label = QLabel>
 QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int t) {
-    auto* lb = new QLabel(text, parent);
+    auto* lb = new Label(text, parent);
     lb->setObjectName(QLatin1String(name));
     lb->move(l, t);
     lb->adjustSize();
@@ -169,9 +172,9 @@ void TAnalisiBarre::buildControls() {
     LbStart = label(PanelTit, "LbStart", QStringLiteral("Start"), 80, 2);
     LStart = label(PanelTit, "LStart", QStringLiteral("//"), 128, 2);
     LbCounter = label(PanelTit, "LbCounter", QStringLiteral("Counter"), 80, 15);
-    LCounter = label(PanelTit, "LCounter", QStringLiteral("0"), 128, 15);
+    LCounter = label<hub::NumberLabel>(PanelTit, "LCounter", QStringLiteral("0"), 128, 15);
     LbBuffer = label(PanelTit, "LbBuffer", QStringLiteral("Buffer"), 80, 28);
-    LBuffer = label(PanelTit, "LBuffer", QStringLiteral("0"), 128, 28);
+    LBuffer = label<hub::NumberLabel>(PanelTit, "LBuffer", QStringLiteral("0"), 128, 28);
     for (QLabel* l : {LStart, LCounter, LBuffer}) {
         l->setMinimumWidth(140);
         setTextColour(l, QColor(0x00, 0x00, 0x80));
@@ -216,7 +219,8 @@ void TAnalisiBarre::buildControls() {
         SBRicevi->setFont(bf);
     }
     // Captions written with CR or CR LF break the line there, as the designers saw them.
-    LRicCorso = new QLabel(QStringLiteral("Receiving...\nPress 'ESC' to stop"), PanelRicevi);
+    // Kept as a picture for each heartbeat colour of its panel.
+    LRicCorso = new hub::CachedLabel(QStringLiteral("Receiving...\nPress 'ESC' to stop"), PanelRicevi);
     LRicCorso->setObjectName(QStringLiteral("LRicCorso"));
     LRicCorso->setGeometry(4, 4, 144, 44);
     LRicCorso->setAlignment(Qt::AlignCenter);

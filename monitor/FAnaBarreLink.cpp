@@ -6,6 +6,7 @@
 #include "common/tdatetime.h"
 #include "monitor/FAnaBarre.h"
 #include "monitor/FRicevi.h"
+#include "monitor/NumberLabel.h"
 #include "monitor/datafile.h"
 #include "monitor/display/Barra.h"
 #include "monitor/hublink.h"
@@ -60,7 +61,8 @@ void sayReopening(const QString& error, const QString& port) {
 void setCaption(QLabel* l, const QString& text) {
     if (l->text() == text) return;
     l->setText(text);
-    if (l->fontMetrics().horizontalAdvance(text) + 2 > l->width()) {
+    auto* number = qobject_cast<hub::NumberLabel*>(l);
+    if ((number ? number->textWidth(text) : l->fontMetrics().horizontalAdvance(text)) + 2 > l->width()) {
         l->adjustSize();
         l->resize(l->width() + l->fontMetrics().horizontalAdvance(QStringLiteral("000")), l->height());
     }

@@ -11,39 +11,41 @@ namespace hub {
 HubLink::HubLink(Line& line, SteadyClock& clock, HubState& state, HubLinkHost& host)
     : timeStamp(&nowTDateTime), line_(line), clock_(clock), st_(state), host_(host) {}
 
-bool HubLink::RicezioneByte(std::uint8_t* buffer, int n) {
+bool HubLink::RicezioneByte(std::uint8_t* buffer, int n) { return receive(buffer, n, 0); }
+
+bool HubLink::receive(std::uint8_t* buffer, int n, int following) {
     if (n <= 0) return true;
-    bool result = true;
     // One deadline for the whole call, not one a byte.
     const SteadyTime deadline = clock_.now() + kReceiveDeadline;
-    for (int i = 0; i < n; ++i) {
-        std::uint8_t b = 0;
-        if (!result) {
+    int i = 0;
+    while (i < n) {
+        const bool timedOut = clock_.now() >= deadline;
+        if (timedOut) {
             // After a time-out each remaining position still reads once, and
             // drops what it got: the stream is resynchronised by a reconnect.
-            line_.readBytes(&b, 1);
-            continue;
-        }
-        for (;;) {
-            const bool timedOut = clock_.now() >= deadline;
-            const int got = line_.readBytes(&b, 1);
-            if (timedOut) {
-                result = false; // the byte of this attempt, if any, is dropped
-                break;
+            std::uint8_t dropped[kMaxReceive];
+            while (i < n) {
+                const int count = std::min(n - i, kMaxReceive);
+                line_.readBytes(dropped, count);
+                i += count;
             }
-            if (got == 1) {
-                buffer[i] = b;
-                break;
-            }
-            line_.waitForBytes(n - i, deadline); // sleeps in poll(2): no spinning
+            return false;
         }
+        // What is waiting, up to the rest of the call, in one read.
+        const int got = line_.readBytes(buffer + i, n - i);
+        i += got;
+        // The queue is empty now: sleep until the rest (and the bytes the
+        // caller reads next) can have come, instead of waking for each byte.
+        if (i < n) line_.waitForBytes(n - i + following, deadline);
     }
-    return result;
+    return true;
 }
 
-bool HubLink::RicezioneStart(std::uint8_t b) {
+bool HubLink::RicezioneStart(std::uint8_t b) { return receiveStart(b, 0); }
+
+bool HubLink::receiveStart(std::uint8_t b, int following) {
     std::uint8_t got = 0;
-    return RicezioneByte(&got, 1) && got == b;
+    return receive(&got, 1, following) && got == b;
 }
 
 void HubLink::InviaStop() {
@@ -95,7 +97,8 @@ void HubLink::TimerComDatiTimer() {
     for (;;) {
         // A record never writes past the 12-byte state, whatever a block said.
         const int length = std::clamp(st_.stream.recordLength, 0, 12);
-        if (!RicezioneStart(kStream) || !RicezioneByte(st_.current.data(), length)) {
+        // The record's bytes follow its start byte at once: one wait for all.
+        if (!receiveStart(kStream, length) || !RicezioneByte(st_.current.data(), length)) {
             set_.enabled = true; // back to connecting, with the interval it has
             return;
         }

@@ -119,6 +119,13 @@ public:
     std::function<double()> timeStamp;
 
 private:
+    // RicezioneByte / RicezioneStart telling the line how many bytes the
+    // caller reads right after these (a record after its start byte), so
+    // that a wait covers them too.
+    bool receive(std::uint8_t* buffer, int n, int following);
+    bool receiveStart(std::uint8_t b, int following);
+    static constexpr int kMaxReceive = 128; // the largest block is 70 bytes
+
     // Takes the recording (or none) and writes its start record.
     void startRecording(DataFileWriter* recording);
     // Writes what a pause left out and the file needs before a state: the

@@ -296,14 +296,21 @@ void TComPort::waitReadable(SteadyTime deadline) {
 }
 
 void TComPort::waitForBytes(int wanted, SteadyTime deadline) {
+    // The caller has just emptied the queue: the bytes it wants take this
+    // long at the line rate (10 bits a byte), so it sleeps that long once
+    // instead of waking for the first byte and again for the rest. A hub
+    // streaming records back to back has the next one whole by then.
+    const auto byteTime = [this](int bytes) {
+        return std::chrono::microseconds(10'000'000LL * bytes / baudRateBits(BaudRate));
+    };
+    if (wanted > 1)
+        std::this_thread::sleep_until(std::min<SteadyTime>(deadline, std::chrono::steady_clock::now() + byteTime(wanted)));
     waitReadable(deadline);
     if (wanted <= 1) return;
     const int waiting = InQueCount();
     if (waiting == 0 || waiting >= wanted) return;
-    // The rest follows at the line rate (10 bits a byte): one sleep for it
-    // rather than a wake-up for each byte.
-    const auto rest = std::chrono::microseconds(10'000'000LL * (wanted - waiting) / baudRateBits(BaudRate));
-    std::this_thread::sleep_until(std::min<SteadyTime>(deadline, std::chrono::steady_clock::now() + rest));
+    // The rest is still on its way: one sleep for it.
+    std::this_thread::sleep_until(std::min<SteadyTime>(deadline, std::chrono::steady_clock::now() + byteTime(wanted - waiting)));
 }
 
 } // namespace hub

@@ -37,9 +37,9 @@ public:
     // Blocks (poll(2)) until at least one byte is waiting or the deadline passed.
     // Fake lines advance their fake clock instead.
     virtual void waitReadable(SteadyTime deadline) = 0;
-    // Like waitReadable, for a caller that needs `wanted` bytes: a real port
-    // may sleep on (never past the deadline) while the rest is still on its
-    // way, instead of waking for every byte.
+    // Like waitReadable, for a caller that needs `wanted` bytes and whose
+    // last read emptied the queue: a real port sleeps (never past the
+    // deadline) while they are on their way, instead of waking for every byte.
     virtual void waitForBytes(int wanted, SteadyTime deadline) {
         (void)wanted;
         waitReadable(deadline);

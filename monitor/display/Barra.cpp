@@ -8,6 +8,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QToolTip>
 
 namespace hub {
@@ -26,22 +29,88 @@ void circle(QPainter& p, const Geometry& g, Rgb brush, Rgb pen, int penWidth) {
     p.drawEllipse(QRectF(g.left + half, g.top + half, s - penWidth, s - penWidth));
 }
 
-void label(QPainter& p, const LabelModel& l) {
-    const int px = fontPixelSize(l.fontSize);
-    if (!l.visible || px <= 0 || l.caption.isEmpty()) return;
+// The glyph drawText gives a character of a label's font, found once: the
+// labels beside the LEDs are repainted with them many times a second, and
+// shaping a character costs far more than drawing it.
+struct CharGlyph {
+    QRawFont font;
+    quint32 index = 0;
+    qreal offset = 0; // from the pen position
+    QRect ink;        // what it can paint, from the pen position
+    bool placed = false; // false: more than one glyph, or none; drawText draws it
+};
+
+QFont labelFont(const LabelModel& l, int px) {
     QFont f(fontFamily(l.face));
     f.setPixelSize(px);
     f.setBold(l.bold);
     f.setKerning(false);
-    p.setFont(f);
-    p.setPen(qc(l.colour));
+    return f;
+}
+
+// The label's face, pixel size and weight make the key.
+const CharGlyph& charGlyph(const LabelModel& l, int px, QChar c, const QPaintDevice* device) {
+    static QHash<quint64, CharGlyph> kept;
+    const quint64 key = (quint64(px) << 24) | (quint64(l.bold) << 20) | (quint64(l.face) << 17) | c.unicode();
+    auto it = kept.find(key);
+    if (it != kept.end()) return *it;
+    CharGlyph g;
+    QTextLayout layout(QString(c), labelFont(l, px), device);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() == 1 && runs.front().glyphIndexes().size() == 1) {
+        g.font = runs.front().rawFont();
+        g.index = runs.front().glyphIndexes().front();
+        g.offset = runs.front().positions().front().x();
+        // The outline's box, widened for hinting and antialiasing.
+        g.ink = g.font.boundingRect(g.index).translated(g.offset, 0).toAlignedRect().adjusted(-2, -2, 2, 2);
+        g.placed = true;
+    }
+    return *kept.insert(key, g);
+}
+
+} // namespace
+
+void paintLabel(QPainter& p, const LabelModel& l, const QRegion* area) {
+    const int px = fontPixelSize(l.fontSize);
+    if (!l.visible || px <= 0 || l.caption.isEmpty()) return;
     // Each character at the model's offset, so the text fills exactly the
     // label box that the layout and the hit test use.
     const TextBox box = measureText(l.face, l.fontSize, l.caption);
     const std::vector<int> at = charOffsets(l.face, l.fontSize, l.caption);
-    for (int c = 0; c < l.caption.size(); ++c)
-        p.drawText(QPointF(l.geo.left + at[c], l.geo.top + box.ascent), QString(l.caption[c]));
+    auto pen = [&](int c) { return QPoint(l.geo.left + at[c], l.geo.top + box.ascent); };
+    if (area) {
+        // Beside a repainted LED or head the label's box is often reached
+        // while none of its characters is: then nothing of it is painted.
+        bool reached = false;
+        for (int c = 0; c < l.caption.size() && !reached; ++c) {
+            const CharGlyph& g = charGlyph(l, px, l.caption[c], p.device());
+            reached = !g.placed || area->intersects(g.ink.translated(pen(c)));
+        }
+        if (!reached) return;
+    }
+    p.setFont(labelFont(l, px));
+    p.setPen(qc(l.colour));
+    for (int c = 0; c < l.caption.size(); ++c) {
+        const CharGlyph& g = charGlyph(l, px, l.caption[c], p.device());
+        if (!g.placed) {
+            p.drawText(QPointF(pen(c)), QString(l.caption[c]));
+            continue;
+        }
+        QGlyphRun run;
+        run.setRawFont(g.font);
+        run.setGlyphIndexes({g.index});
+        run.setPositions({QPointF(g.offset, 0)});
+        p.drawGlyphRun(QPointF(pen(c)), run);
+    }
 }
+
+namespace {
+
+void label(QPainter& p, const LabelModel& l, const QRegion& area) { paintLabel(p, l, &area); }
 
 void bevel(QPainter& p, QRect r, Rgb topLeft, Rgb bottomRight) {
     p.setPen(qc(topLeft));
@@ -224,7 +293,7 @@ const QPixmap* headPixmap(const ShapeModel& cap, const LabelModel& number, Rgb p
         pp.setRenderHint(QPainter::TextAntialiasing, true);
         pp.translate(-g.left, -g.top); // the same coordinates as on the monitor
         paintHead(pp, cap);
-        label(pp, number);
+        paintLabel(pp, number);
     }
     return &*cache.insert(key, pm);
 }
@@ -253,42 +322,37 @@ void TMonitor::refresh() {
     // repaints the whole monitor. The barriers and heads are compared apart,
     // without copying the whole model, as this runs for every record.
     bool whole = !requestedValid_;
-    std::array<BarrierModel, 8> wasBarre;
-    std::array<ShapeModel, 8> wasCaps;
-    if (!whole) {
-        wasBarre = requested_.barre;
-        wasCaps = requested_.caps;
-        requested_.barre = model_.barre;
-        requested_.caps = model_.caps;
-        whole = !(requested_ == model_);
-    }
-    // The labels were measured when last shown, unless something else changed.
-    if (whole) model_.autoSize();
-    const Geometry& g = model_.geo;
-    if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
     QRegion dirty;
     if (!whole) {
+        // Barrier by barrier against what was last requested; only the ones
+        // that changed are copied over, before the rest of the model is
+        // compared.
         auto rect = [](const Geometry& r) { return QRect(r.left, r.top, r.width, r.height); };
-        for (size_t k = 0; k < model_.barre.size() && !whole; ++k) {
-            const BarrierModel& was = wasBarre[k];
+        for (size_t k = 0; k < model_.barre.size(); ++k) {
+            BarrierModel& was = requested_.barre[k];
             const BarrierModel& now = model_.barre[k];
+            ShapeModel& wasCap = requested_.caps[k];
+            const ShapeModel& nowCap = model_.caps[k];
+            const bool barrierChanged = !(was == now);
+            const bool capChanged = !(wasCap == nowCap);
+            if (!barrierChanged && !capChanged) continue;
             // A record changes LEDs' colours and counters: the squares of
             // those that changed are enough, not their whole barrier.
             const bool sameFrame = was.geo == now.geo && was.visible == now.visible && was.colour == now.colour;
-            if (sameFrame) {
+            if (barrierChanged && sameFrame) {
                 QRect leds;
                 for (size_t n = 0; n < now.leds.size(); ++n)
                     if (!(was.leds[n] == now.leds[n]))
                         leds |= rect(was.leds[n].geo.moved(was.geo.left, was.geo.top)) |
                                 rect(now.leds[n].geo.moved(now.geo.left, now.geo.top));
                 if (!leds.isEmpty()) dirty += leds;
-            } else {
+            } else if (barrierChanged) {
                 dirty += rect(was.geo) | rect(now.geo);
             }
             // A blinking head changes on every record: its own rectangle, less
             // the lower half that its barrier covers.
-            if (!(wasCaps[k] == model_.caps[k])) {
-                const QRect head = rect(wasCaps[k].geo) | rect(model_.caps[k].geo);
+            if (capChanged) {
+                const QRect head = rect(wasCap.geo) | rect(nowCap.geo);
                 const QRect bar = rect(now.geo);
                 if (!sameFrame || !now.visible)
                     dirty += head;
@@ -297,8 +361,15 @@ void TMonitor::refresh() {
                 else
                     dirty += QRegion(head) - bar;
             }
+            if (barrierChanged) was = now;
+            if (capChanged) wasCap = nowCap;
         }
+        whole = !(requested_ == model_);
     }
+    // The labels were measured when last shown, unless something else changed.
+    if (whole) model_.autoSize();
+    const Geometry& g = model_.geo;
+    if (geometry() != QRect(g.left, g.top, g.width, g.height)) setGeometry(g.left, g.top, g.width, g.height);
     if (whole) requested_ = model_;
     requestedValid_ = true;
     if (whole)
@@ -353,7 +424,7 @@ void TMonitor::paintEvent(QPaintEvent* e) {
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     for (int k = 1; k <= 8; ++k) {
-        if (needed(m.labVers[k - 1].geo)) label(p, m.labVers[k - 1]);
+        if (needed(m.labVers[k - 1].geo)) label(p, m.labVers[k - 1], area);
         const ShapeModel& cap = m.caps[k - 1];
         const LabelModel& number = m.labBarre[k - 1];
         const QPixmap* head = cap.visible && needed(cap.geo) ? headPixmap(cap, number, m.colour, dpr) : nullptr;
@@ -362,10 +433,10 @@ void TMonitor::paintEvent(QPaintEvent* e) {
             continue;
         }
         if (cap.visible && needed(cap.geo)) paintHead(p, cap);
-        if (needed(number.geo)) label(p, number);
+        if (needed(number.geo)) label(p, number, area);
     }
     for (int i = 1; i <= 4; ++i) {
-        if (needed(m.labGruppi[i - 1].geo)) label(p, m.labGruppi[i - 1]);
+        if (needed(m.labGruppi[i - 1].geo)) label(p, m.labGruppi[i - 1], area);
         if (needed(m.bars[i - 1].geo)) powerBar(p, m.bars[i - 1]);
     }
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -377,11 +448,11 @@ void TMonitor::paintEvent(QPaintEvent* e) {
         }
     }
     for (const LabelModel& l : m.labRaggi)
-        if (needed(l.geo)) label(p, l);
+        if (needed(l.geo)) label(p, l, area);
     for (const LabelModel* l : {&m.labAlarm, &m.labTamp, &m.labFail, &m.labDisq, &m.labStb, &m.labBlind, &m.labPower})
-        if (needed(l->geo)) label(p, *l);
+        if (needed(l->geo)) label(p, *l, area);
     for (const LabelModel& l : m.labLetters)
-        if (needed(l.geo)) label(p, l);
+        if (needed(l.geo)) label(p, l, area);
     if (needed(m.soundBeams.geo)) soundSwitch(p, m.soundBeams);
     if (needed(m.soundLeds.geo)) soundSwitch(p, m.soundLeds);
 

@@ -6,7 +6,15 @@
 
 #include <QWidget>
 
+class QPainter;
+class QRegion;
+
 namespace hub {
+
+// Draws a monitor label: every character at the model's offset on the
+// label's baseline. With an area (the painter's clip), characters that
+// cannot reach it are left out.
+void paintLabel(QPainter& p, const LabelModel& l, const QRegion* area = nullptr);
 
 class TMonitor : public QWidget {
     Q_OBJECT

@@ -1,4 +1,5 @@
 #include "monitor/display/Barra.h"
+#include "monitor/display/textmetrics.h"
 #include "monitor/display/zoom.h"
 #include "monitor/ricevidati.h"
 #include "monitor/settings/settingsdecoders.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QHelpEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QToolTip>
 #include <cmath>
@@ -328,5 +330,86 @@ TEST(TMonitorWidget, PartialRepaintsLeaveNothingStale) {
         for (int y = 0; y < full.height(); ++y)
             for (int x = 0; x < full.width(); ++x)
                 ASSERT_EQ(at(shown, {x, y}), at(full, {x, y})) << "record " << i << " at " << x << "," << y;
+    }
+}
+
+TEST(TMonitorWidget, LabelsDrawTheSamePixelsAsDrawingEachCharacterAsText) {
+    // The labels' characters are drawn from kept glyphs; each must come out
+    // as drawText draws it at the same pen position, for every label of the
+    // monitor in both languages and at several LED sizes.
+    auto byText = [](QPainter& p, const hub::LabelModel& l) {
+        const int px = hub::fontPixelSize(l.fontSize);
+        if (!l.visible || px <= 0 || l.caption.isEmpty()) return;
+        QFont f(hub::fontFamily(l.face));
+        f.setPixelSize(px);
+        f.setBold(l.bold);
+        f.setKerning(false);
+        p.setFont(f);
+        p.setPen(QColor::fromRgb(QRgb(0xFF000000u | l.colour)));
+        const hub::TextBox box = hub::measureText(l.face, l.fontSize, l.caption);
+        const std::vector<int> at = hub::charOffsets(l.face, l.fontSize, l.caption);
+        for (int c = 0; c < l.caption.size(); ++c)
+            p.drawText(QPointF(l.geo.left + at[c], l.geo.top + box.ascent), QString(l.caption[c]));
+    };
+    for (bool italian : {false, true}) {
+        for (int dime : {10, 14, 20, 29}) {
+            hub::TMonitor m;
+            m.setItalian(italian);
+            m.SetDimeLed(dime);
+            const hub::MonitorModel& mm = m.model();
+            std::vector<hub::LabelModel> labels(mm.labVers.begin(), mm.labVers.end());
+            labels.insert(labels.end(), mm.labBarre.begin(), mm.labBarre.end());
+            labels.insert(labels.end(), mm.labGruppi.begin(), mm.labGruppi.end());
+            labels.insert(labels.end(), mm.labRaggi.begin(), mm.labRaggi.end());
+            labels.insert(labels.end(), mm.labLetters.begin(), mm.labLetters.end());
+            for (const hub::LabelModel* l : {&mm.labAlarm, &mm.labTamp, &mm.labFail, &mm.labDisq, &mm.labStb,
+                                             &mm.labBlind, &mm.labPower})
+                labels.push_back(*l);
+            int drawn = 0;
+            for (hub::LabelModel l : labels) {
+                const QRect box(l.geo.left, l.geo.top, l.geo.width, l.geo.height);
+                // Repainted areas beside the label or across it: what falls in
+                // them is the same whether characters are left out or not.
+                const QRegion areas[] = {
+                    {},
+                    QRegion(box.adjusted(-3, -3, 3, 3)),
+                    QRegion(box.left() - 3, box.top() - 3, box.width() + 6, 3),
+                    QRegion(box.right() + 1, box.top(), 3, box.height()),
+                    QRegion(box.left() - 3, box.top(), 3, box.height()) + QRect(box.left(), box.bottom() + 1, 4, 3),
+                    QRegion(box.left() + box.width() / 2, box.top() + box.height() / 2, 2, 2),
+                };
+                for (const QRegion& area : areas) {
+                hub::Rgb colours[] = {hub::colour::Black, hub::colour::White, 0x0000FFu};
+                for (hub::Rgb colour : colours) {
+                    if (!area.isEmpty() && colour != hub::colour::Black) continue;
+                    l.colour = colour;
+                    // The label's box with room for overhanging glyphs.
+                    QImage a(l.geo.width + 16, l.geo.height + 16, QImage::Format_RGB32), b = a;
+                    a.fill(0xFFC0C0C0);
+                    b.fill(0xFFC0C0C0);
+                    QPainter pa(&a), pb(&b);
+                    for (QPainter* p : {&pa, &pb}) {
+                        p->translate(8 - l.geo.left, 8 - l.geo.top);
+                        p->setRenderHint(QPainter::Antialiasing, true);
+                        p->setRenderHint(QPainter::TextAntialiasing, true);
+                    }
+                    if (!area.isEmpty()) {
+                        pa.setClipRegion(area);
+                        pb.setClipRegion(area);
+                    }
+                    hub::paintLabel(pa, l, area.isEmpty() ? nullptr : &area);
+                    byText(pb, l);
+                    pa.end();
+                    pb.end();
+                    EXPECT_EQ(a, b) << "\"" << l.caption.toStdString() << "\" at LED size " << dime
+                                    << (italian ? " (Italian)" : "");
+                    QImage blank(a.size(), a.format());
+                    blank.fill(0xFFC0C0C0);
+                    drawn += a != blank;
+                }
+                }
+            }
+            EXPECT_GT(drawn, 60) << dime;
+        }
     }
 }

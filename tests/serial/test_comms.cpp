@@ -479,3 +479,57 @@ TEST(TComPort, ALinkOpensLocksAndReopensWhereItNowPoints) {
     other.Close();
     p.Close();
 }
+
+TEST(TComPort, WaitForBytesSleepsForTheWantedBytesButNeverPastTheDeadline) {
+    using namespace std::chrono;
+    // 4800 baud: 2.08 ms a byte, a 13-byte record 27 ms.
+    struct Case {
+        const char* name;
+        int wanted;
+        milliseconds deadline;
+        std::vector<std::pair<milliseconds, QByteArray>> arrivals;
+        int minMs, maxMs; // when it returns
+        int waitingAtLeast;
+    };
+    const Case cases[] = {
+        {"a record sent at once: one sleep of its line time", 13, 2000ms, {{5ms, QByteArray(13, 'r')}}, 27, 250, 13},
+        {"the rest arrives later: waits on for it", 13, 2000ms,
+         {{60ms, QByteArray(5, 'a')}, {70ms, QByteArray(8, 'b')}}, 60, 400, 5},
+        {"silence: until the deadline", 13, 120ms, {}, 120, 450, 0},
+        {"a deadline before the line time: not past it", 13, 8ms, {}, 8, 200, 0},
+        {"one byte: no sleep before looking", 1, 2000ms, {{0ms, QByteArray(1, 'x')}}, 0, 200, 1},
+    };
+    for (const Case& c : cases) {
+        Pty pty;
+        TComPort p;
+        p.PortName = pty.slave;
+        p.setHubLine();
+        p.Open();
+        const auto t0 = steady_clock::now();
+        std::thread writer([&] {
+            for (auto& [at, bytes] : c.arrivals) {
+                std::this_thread::sleep_until(t0 + at);
+                pty.put(bytes);
+            }
+        });
+        p.waitForBytes(c.wanted, t0 + c.deadline);
+        const auto ms = duration_cast<milliseconds>(steady_clock::now() - t0).count();
+        writer.join();
+        EXPECT_GE(ms, c.minMs) << c.name;
+        EXPECT_LE(ms, c.maxMs) << c.name;
+        EXPECT_GE(p.InQueCount(), c.waitingAtLeast) << c.name;
+    }
+}
+
+TEST(TComPort, WaitForBytesOnAVanishedDeviceRaises) {
+    auto pty = std::make_unique<Pty>();
+    TComPort p;
+    p.PortName = pty->slave;
+    p.setHubLine();
+    p.Open();
+    pty.reset();
+    QElapsedTimer t;
+    t.start();
+    EXPECT_THROW(p.waitForBytes(13, std::chrono::steady_clock::now() + std::chrono::seconds(2)), EComError);
+    EXPECT_LT(t.elapsed(), 500);
+}
