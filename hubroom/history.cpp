@@ -1,0 +1,291 @@
+#include "hubroom/history.h"
+
+#include "monitor/elementevents.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+#include <QUuid>
+#include <QVariant>
+
+namespace hub::room {
+
+bool isLoggedElement(int element) {
+    return element == Element::Alarm || element == Element::Tamper || element == Element::Fault ||
+           element == Element::Disq;
+}
+
+QString LogEntry::kind() const { return elementName(element); }
+
+namespace {
+
+QDateTime timeOf(const QVariant& v) { return v.isNull() ? QDateTime() : parseIsoTime(v.toString()); }
+
+const char* kColumns =
+    "id, site, barrier, element, seq, raised, restored, restore_seq, ack_by, ack_note, ack_time";
+
+LogEntry entryOf(const QSqlQuery& q) {
+    LogEntry e;
+    e.id = q.value(0).toLongLong();
+    e.site = q.value(1).toString();
+    e.barrier = q.value(2).toInt();
+    e.element = q.value(3).toInt();
+    e.seq = q.value(4).toULongLong();
+    e.raised = timeOf(q.value(5));
+    e.restored = timeOf(q.value(6));
+    e.restoreSeq = q.value(7).toULongLong();
+    e.ackBy = q.value(8).toString();
+    e.ackNote = q.value(9).toString();
+    e.ackTime = timeOf(q.value(10));
+    return e;
+}
+
+QString csvField(const QString& s) {
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')))
+        return s;
+    QString q = s;
+    q.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+} // namespace
+
+History::History() = default;
+History::~History() { close(); }
+
+bool History::open(const QString& path, QString* error) {
+    close();
+    const QString name = QStringLiteral("hubroom-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        const auto fail = [&](const QString& why) {
+            if (error) *error = QStringLiteral("%1: %2").arg(path, why);
+            return false;
+        };
+        if (!db.open()) {
+            const QString why = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            return fail(why);
+        }
+        QSqlQuery q(db);
+        const char* schema[] = {
+            // WAL: the window reads while events are written; NORMAL sync is
+            // still safe against a crash of the program.
+            "PRAGMA journal_mode=WAL",
+            "PRAGMA synchronous=NORMAL",
+            "CREATE TABLE IF NOT EXISTS sites (name TEXT PRIMARY KEY, contiguous INTEGER NOT NULL)",
+            "CREATE TABLE IF NOT EXISTS events (site TEXT NOT NULL, seq INTEGER NOT NULL, "
+            "barrier INTEGER, element INTEGER, onoff INTEGER, time TEXT, PRIMARY KEY (site, seq))",
+            "CREATE TABLE IF NOT EXISTS log (id INTEGER PRIMARY KEY AUTOINCREMENT, site TEXT NOT NULL, "
+            "barrier INTEGER NOT NULL, element INTEGER NOT NULL, seq INTEGER NOT NULL, raised TEXT, "
+            "restored TEXT, restore_seq INTEGER, ack_by TEXT, ack_note TEXT, ack_time TEXT)",
+            "CREATE INDEX IF NOT EXISTS log_open ON log (site, barrier, element, restored)",
+            "CREATE INDEX IF NOT EXISTS log_time ON log (raised)",
+            "CREATE TABLE IF NOT EXISTS acks (id INTEGER PRIMARY KEY AUTOINCREMENT, log_id INTEGER, "
+            "site TEXT, seq INTEGER, by TEXT, note TEXT, time TEXT)",
+        };
+        for (const char* s : schema) {
+            if (!q.exec(QString::fromLatin1(s))) {
+                const QString why = q.lastError().text();
+                q = QSqlQuery();
+                db.close();
+                db = QSqlDatabase();
+                QSqlDatabase::removeDatabase(name);
+                return fail(why);
+            }
+        }
+    }
+    connection_ = name;
+    return true;
+}
+
+void History::close() {
+    if (connection_.isEmpty()) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (depth_ > 0) db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+    connection_.clear();
+    depth_ = 0;
+}
+
+void History::begin() {
+    if (depth_++ == 0) QSqlDatabase::database(connection_).transaction();
+}
+
+void History::commit() {
+    if (depth_ > 0 && --depth_ == 0) QSqlDatabase::database(connection_).commit();
+}
+
+std::optional<LogEntry> History::addEvent(const QString& site, const EventMsg& e) {
+    if (!isLoggedElement(e.element) || connection_.isEmpty()) return std::nullopt;
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO events (site, seq, barrier, element, onoff, time) "
+                             "VALUES (?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(site);
+    q.addBindValue(static_cast<qulonglong>(e.seq));
+    q.addBindValue(e.barrier);
+    q.addBindValue(e.element);
+    q.addBindValue(e.on ? 1 : 0);
+    q.addBindValue(isoTime(e.time));
+    if (!q.exec() || q.numRowsAffected() != 1) return std::nullopt;
+
+    if (!e.on) {
+        // The restore closes the newest open raise of the element.
+        QSqlQuery f(db);
+        f.prepare(QStringLiteral("SELECT id FROM log WHERE site = ? AND barrier = ? AND element = ? "
+                                 "AND restored IS NULL AND raised IS NOT NULL AND seq < ? "
+                                 "ORDER BY seq DESC LIMIT 1"));
+        f.addBindValue(site);
+        f.addBindValue(e.barrier);
+        f.addBindValue(e.element);
+        f.addBindValue(static_cast<qulonglong>(e.seq));
+        if (f.exec() && f.next()) {
+            const qint64 id = f.value(0).toLongLong();
+            QSqlQuery u(db);
+            u.prepare(QStringLiteral("UPDATE log SET restored = ?, restore_seq = ? WHERE id = ?"));
+            u.addBindValue(isoTime(e.time));
+            u.addBindValue(static_cast<qulonglong>(e.seq));
+            u.addBindValue(id);
+            u.exec();
+            return entry(id);
+        }
+    }
+    QSqlQuery i(db);
+    i.prepare(QStringLiteral("INSERT INTO log (site, barrier, element, seq, raised, restored, restore_seq) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    i.addBindValue(site);
+    i.addBindValue(e.barrier);
+    i.addBindValue(e.element);
+    i.addBindValue(static_cast<qulonglong>(e.seq));
+    i.addBindValue(e.on ? QVariant(isoTime(e.time)) : QVariant());
+    i.addBindValue(e.on ? QVariant() : QVariant(isoTime(e.time)));
+    i.addBindValue(e.on ? QVariant() : QVariant(static_cast<qulonglong>(e.seq)));
+    if (!i.exec()) return std::nullopt;
+    return entry(i.lastInsertId().toLongLong());
+}
+
+bool History::acknowledge(qint64 id, const QString& by, const QString& note, const QDateTime& at,
+                          LogEntry* out) {
+    if (connection_.isEmpty() || by.isEmpty()) return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlQuery u(db);
+    u.prepare(QStringLiteral("UPDATE log SET ack_by = ?, ack_note = ?, ack_time = ? "
+                             "WHERE id = ? AND ack_by IS NULL"));
+    u.addBindValue(by);
+    u.addBindValue(note);
+    u.addBindValue(isoTime(at));
+    u.addBindValue(id);
+    if (!u.exec() || u.numRowsAffected() != 1) return false;
+    const auto e = entry(id);
+    if (!e) return false;
+    QSqlQuery a(db);
+    a.prepare(QStringLiteral("INSERT INTO acks (log_id, site, seq, by, note, time) VALUES (?, ?, ?, ?, ?, ?)"));
+    a.addBindValue(id);
+    a.addBindValue(e->site);
+    a.addBindValue(static_cast<qulonglong>(e->seq));
+    a.addBindValue(by);
+    a.addBindValue(note);
+    a.addBindValue(isoTime(at));
+    a.exec();
+    if (out) *out = *e;
+    return true;
+}
+
+std::optional<LogEntry> History::entry(qint64 id) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("SELECT %1 FROM log WHERE id = ?").arg(QLatin1String(kColumns)));
+    q.addBindValue(id);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    return entryOf(q);
+}
+
+std::vector<LogEntry> History::search(const LogQuery& lq) const {
+    std::vector<LogEntry> out;
+    if (connection_.isEmpty()) return out;
+    QString sql = QStringLiteral("SELECT %1 FROM log WHERE 1=1").arg(QLatin1String(kColumns));
+    QVariantList binds;
+    if (!lq.site.isEmpty()) sql += QStringLiteral(" AND site = ?"), binds << lq.site;
+    if (lq.barrier > 0) sql += QStringLiteral(" AND barrier = ?"), binds << lq.barrier;
+    if (!lq.kind.isEmpty()) {
+        const auto e = elementFromName(lq.kind);
+        sql += QStringLiteral(" AND element = ?");
+        binds << (e ? *e : -1);
+    }
+    // ISO times in UTC with a fixed width sort as text.
+    if (lq.from.isValid()) sql += QStringLiteral(" AND COALESCE(raised, restored) >= ?"), binds << isoTime(lq.from);
+    if (lq.to.isValid()) sql += QStringLiteral(" AND COALESCE(raised, restored) < ?"), binds << isoTime(lq.to);
+    sql += QStringLiteral(" ORDER BY COALESCE(raised, restored) DESC, id DESC");
+    if (lq.limit > 0) sql += QStringLiteral(" LIMIT %1").arg(lq.limit);
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(sql);
+    for (const QVariant& b : binds) q.addBindValue(b);
+    if (!q.exec()) return out;
+    while (q.next()) out.push_back(entryOf(q));
+    return out;
+}
+
+std::vector<LogEntry> History::unacknowledged(const QString& site) const {
+    std::vector<LogEntry> out;
+    if (connection_.isEmpty()) return out;
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("SELECT %1 FROM log WHERE ack_by IS NULL AND raised IS NOT NULL%2 ORDER BY id")
+                  .arg(QLatin1String(kColumns), site.isEmpty() ? QString() : QStringLiteral(" AND site = ?")));
+    if (!site.isEmpty()) q.addBindValue(site);
+    if (!q.exec()) return out;
+    while (q.next()) out.push_back(entryOf(q));
+    return out;
+}
+
+void History::saveSite(const QString& site, std::uint64_t contiguous) {
+    if (connection_.isEmpty()) return;
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("INSERT INTO sites (name, contiguous) VALUES (?, ?) "
+                             "ON CONFLICT(name) DO UPDATE SET contiguous = excluded.contiguous"));
+    q.addBindValue(site);
+    q.addBindValue(static_cast<qulonglong>(contiguous));
+    q.exec();
+}
+
+std::vector<std::pair<QString, std::uint64_t>> History::sites() const {
+    std::vector<std::pair<QString, std::uint64_t>> out;
+    if (connection_.isEmpty()) return out;
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    if (!q.exec(QStringLiteral("SELECT name, contiguous FROM sites ORDER BY name"))) return out;
+    while (q.next()) out.emplace_back(q.value(0).toString(), q.value(1).toULongLong());
+    return out;
+}
+
+bool History::exportCsv(const LogQuery& q, const QString& path, QString* error) const {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, f.errorString());
+        return false;
+    }
+    QTextStream out(&f);
+    out << "site,barrier,kind,seq,raised,restored,acknowledged_by,acknowledged_at,note\n";
+    auto rows = search(q);
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        const LogEntry& e = *it;
+        out << csvField(e.site) << ',' << e.barrier << ',' << e.kind() << ',' << e.seq << ','
+            << (e.raised.isValid() ? isoTime(e.raised) : QString()) << ','
+            << (e.restored.isValid() ? isoTime(e.restored) : QString()) << ',' << csvField(e.ackBy)
+            << ',' << (e.ackTime.isValid() ? isoTime(e.ackTime) : QString()) << ','
+            << csvField(e.ackNote) << '\n';
+    }
+    out.flush();
+    if (f.error() != QFileDevice::NoError || !f.flush()) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace hub::room
