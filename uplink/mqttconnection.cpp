@@ -1,0 +1,395 @@
+#include "uplink/mqttconnection.h"
+
+#include <QDeadlineTimer>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mosquitto.h>
+#include <mutex>
+#include <set>
+#include <vector>
+
+namespace hub {
+
+std::chrono::milliseconds MqttConnection::reconnectDelay(int failures, double u) {
+    // The base doubles from 1 s and stops at 40 s, so that base plus half of it
+    // stays within 60 s and even the longest delays keep their spread.
+    const int shift = std::clamp(failures, 0, 6);
+    const double base = std::min(1000.0 * double(1 << shift), 40000.0);
+    const double jitter = base * 0.5 * std::clamp(u, 0.0, 1.0);
+    return std::chrono::milliseconds(static_cast<long long>(std::min(base + jitter, 60000.0)));
+}
+
+namespace {
+void initLibraryOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+} // namespace
+
+// Lives on the network thread; every member is touched only there.
+class MqttWorker : public QObject {
+public:
+    MqttWorker(MqttOptions options, MqttConnection* facade)
+        : m_opt(std::move(options)), m_facade(facade), m_misc(this), m_retry(this), m_writeLater(this) {
+        initLibraryOnce();
+        m_misc.setInterval(1000);
+        m_retry.setSingleShot(true);
+        m_writeLater.setSingleShot(true);
+        connect(&m_misc, &QTimer::timeout, this, [this] { pump(Misc); });
+        connect(&m_retry, &QTimer::timeout, this, [this] { attempt(); });
+        connect(&m_writeLater, &QTimer::timeout, this, [this] { updateWrite(); });
+    }
+    ~MqttWorker() override { closeHandle(); }
+
+    void start() {
+        if (m_running) return;
+        m_running = true;
+        m_failures = 0;
+        attempt();
+    }
+
+    void stop(const std::optional<MqttMessage>& last, int timeoutMs) {
+        m_running = false;
+        m_retry.stop();
+        if (m_mosq && m_connected) {
+            if (m_read) m_read->setEnabled(false);
+            if (m_write) m_write->setEnabled(false);
+            const QDeadlineTimer deadline(timeoutMs);
+            int lastMid = -1;
+            if (last) {
+                const QByteArray topic = last->topic.toUtf8();
+                mosquitto_publish(m_mosq, &lastMid, topic.constData(), int(last->payload.size()),
+                                  last->payload.constData(), 1, last->retain);
+                m_stopMid = lastMid;
+                m_stopAcked = false;
+                // mosquitto_loop waits in select(): blocking until the PUBACK, not spinning.
+                while (!m_stopAcked && !deadline.hasExpired()) {
+                    const int ms = int(std::clamp<qint64>(deadline.remainingTime(), 1, 100));
+                    if (mosquitto_loop(m_mosq, ms, 1) != MOSQ_ERR_SUCCESS) break;
+                }
+            }
+            mosquitto_disconnect(m_mosq);
+            while (mosquitto_want_write(m_mosq) && !deadline.hasExpired()) {
+                if (mosquitto_loop(m_mosq, 50, 1) != MOSQ_ERR_SUCCESS) break;
+            }
+        }
+        closeHandle();
+        setState(MqttConnection::State::Stopped, QStringLiteral("stopped"));
+    }
+
+    void publish(quint64 token, const MqttMessage& msg) {
+        if (!m_mosq || !m_connected) {
+            post([f = m_facade, token] { emit f->undelivered(token); });
+            return;
+        }
+        const QByteArray topic = msg.topic.toUtf8();
+        int mid = 0;
+        m_publishing = true;
+        m_doneWhilePublishing.clear();
+        const int rc = mosquitto_publish(m_mosq, &mid, topic.constData(), int(msg.payload.size()),
+                                         msg.payload.constData(), std::clamp(msg.qos, 0, 1), msg.retain);
+        m_publishing = false;
+        if (rc != MOSQ_ERR_SUCCESS) {
+            post([f = m_facade, token] { emit f->undelivered(token); });
+            if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO)
+                m_pendingLoss = QString::fromUtf8(mosquitto_strerror(rc));
+            settle();
+            return;
+        }
+        // A QoS 0 message may be written, and reported, before mosquitto_publish returns.
+        if (m_doneWhilePublishing.count(mid)) {
+            post([f = m_facade, token] { emit f->delivered(token); });
+        } else {
+            m_inflight[mid] = token;
+        }
+        settle();
+    }
+
+    void subscribe(const QString& filter, int qos) {
+        m_subs.emplace_back(filter, std::clamp(qos, 0, 1));
+        if (m_mosq && m_connected) {
+            mosquitto_subscribe(m_mosq, nullptr, filter.toUtf8().constData(), m_subs.back().second);
+            settle();
+        }
+    }
+
+private:
+    enum Pump { Read, Write, Misc };
+
+    template <class F> void post(F&& f) { QMetaObject::invokeMethod(m_facade, std::forward<F>(f), Qt::QueuedConnection); }
+
+    void setState(MqttConnection::State s, const QString& detail) {
+        m_facade->m_state.store(s);
+        post([f = m_facade, s, detail] { f->onWorkerState(s, detail); });
+    }
+
+    QString where() const { return m_opt.url.host + QLatin1Char(':') + QString::number(m_opt.url.port); }
+
+    void attempt() {
+        closeHandle();
+        if (!m_running) return;
+        setState(MqttConnection::State::Connecting, QStringLiteral("connecting to %1").arg(where()));
+        const QByteArray id = m_opt.clientId.toUtf8();
+        m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), id.isEmpty() ? true : m_opt.cleanSession,
+                               this);
+        if (!m_mosq) return lose(QStringLiteral("cannot create the MQTT client"));
+        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
+        if (!m_opt.url.user.isEmpty()) {
+            const QByteArray u = m_opt.url.user.toUtf8(), p = m_opt.password.toUtf8();
+            mosquitto_username_pw_set(m_mosq, u.constData(), p.isEmpty() ? nullptr : p.constData());
+        }
+        if (m_opt.url.tls) {
+            const QByteArray ca = m_opt.caFile.toLocal8Bit();
+            const int rc = ca.isEmpty() ? mosquitto_tls_set(m_mosq, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
+                                        : mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
+            if (rc != MOSQ_ERR_SUCCESS)
+                return lose(QStringLiteral("cannot use the CA file '%1': %2")
+                                .arg(m_opt.caFile, QString::fromUtf8(mosquitto_strerror(rc))));
+        }
+        if (m_opt.will) {
+            const QByteArray t = m_opt.will->topic.toUtf8();
+            mosquitto_will_set(m_mosq, t.constData(), int(m_opt.will->payload.size()), m_opt.will->payload.constData(),
+                               std::clamp(m_opt.will->qos, 0, 1), m_opt.will->retain);
+        }
+        mosquitto_connect_callback_set(m_mosq, &MqttWorker::onConnect);
+        mosquitto_disconnect_callback_set(m_mosq, &MqttWorker::onDisconnect);
+        mosquitto_publish_callback_set(m_mosq, &MqttWorker::onPublish);
+        mosquitto_message_callback_set(m_mosq, &MqttWorker::onMessage);
+
+        const QByteArray host = m_opt.url.host.toUtf8();
+        const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_opt.url.port, m_opt.keepAliveSeconds);
+        if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_CONN_PENDING) {
+            const QString why = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
+                                                     : QString::fromUtf8(mosquitto_strerror(rc));
+            return lose(QStringLiteral("cannot connect to %1: %2").arg(where(), why));
+        }
+        const int fd = mosquitto_socket(m_mosq);
+        if (fd < 0) return lose(QStringLiteral("cannot connect to %1").arg(where()));
+        m_read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        m_write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+        connect(m_read.get(), &QSocketNotifier::activated, this, [this] { pump(Read); });
+        connect(m_write.get(), &QSocketNotifier::activated, this, [this] { pump(Write); });
+        m_misc.start();
+        settle();
+    }
+
+    void pump(Pump what) {
+        if (!m_mosq) return;
+        int rc = MOSQ_ERR_SUCCESS;
+        switch (what) {
+        case Read: rc = mosquitto_loop_read(m_mosq, 1); break;
+        case Write:
+            rc = mosquitto_loop_write(m_mosq, 1);
+            // Until the broker's CONNACK the library may want to write while it
+            // cannot (TCP or TLS handshake under way): look again shortly
+            // rather than on every wake-up of an always-writable socket.
+            if (!m_connected && m_write) {
+                m_write->setEnabled(false);
+                m_writeLater.start(10);
+            }
+            break;
+        case Misc: rc = mosquitto_loop_misc(m_mosq); break;
+        }
+        if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_CONN_PENDING && m_pendingLoss.isEmpty()) {
+            const QString why = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
+                                                     : QString::fromUtf8(mosquitto_strerror(rc));
+            m_pendingLoss = (m_connected ? QStringLiteral("connection to %1 lost: %2")
+                                         : QStringLiteral("cannot connect to %1: %2"))
+                                .arg(where(), why);
+        }
+        settle();
+    }
+
+    // After every call into the library: act on what its callbacks noted (they
+    // must not destroy the handle under it) and watch for writability only
+    // while there is something to write.
+    void settle() {
+        if (!m_pendingRefusal.isEmpty()) {
+            const QString why = m_pendingRefusal;
+            m_pendingRefusal.clear();
+            post([f = m_facade, why] { emit f->refused(why); });
+        }
+        if (!m_pendingLoss.isEmpty()) {
+            const QString why = m_pendingLoss;
+            m_pendingLoss.clear();
+            return lose(why);
+        }
+        if (m_justConnected) {
+            m_justConnected = false;
+            for (const auto& [filter, qos] : m_subs)
+                mosquitto_subscribe(m_mosq, nullptr, filter.toUtf8().constData(), qos);
+            post([f = m_facade] { emit f->connected(); });
+        }
+        updateWrite();
+    }
+
+    void updateWrite() {
+        if (!m_write || !m_mosq) return;
+        if (!m_connected && m_writeLater.isActive()) return;
+        m_write->setEnabled(mosquitto_want_write(m_mosq));
+    }
+
+    void lose(const QString& reason) {
+        const bool wasConnected = m_connected;
+        closeHandle();
+        if (wasConnected) post([f = m_facade, reason] { emit f->disconnected(reason); });
+        if (!m_running) return;
+        const auto delay = MqttConnection::reconnectDelay(m_failures++, QRandomGenerator::global()->generateDouble());
+        setState(MqttConnection::State::Waiting,
+                 QStringLiteral("%1; retrying in %2 s").arg(reason).arg(double(delay.count()) / 1000.0, 0, 'f', 1));
+        m_retry.start(int(delay.count()));
+    }
+
+    void closeHandle() {
+        m_read.reset();
+        m_write.reset();
+        m_misc.stop();
+        m_writeLater.stop();
+        if (m_mosq) {
+            mosquitto_destroy(m_mosq);
+            m_mosq = nullptr;
+        }
+        m_connected = false;
+        m_justConnected = false;
+        // Whatever the broker has not confirmed is the caller's to send again, in order.
+        std::vector<quint64> lost;
+        for (const auto& [mid, token] : m_inflight) lost.push_back(token);
+        m_inflight.clear();
+        std::sort(lost.begin(), lost.end());
+        for (quint64 token : lost) post([f = m_facade, token] { emit f->undelivered(token); });
+    }
+
+    static void onConnect(mosquitto*, void* obj, int rc) {
+        auto* self = static_cast<MqttWorker*>(obj);
+        if (rc == 0) {
+            self->m_connected = true;
+            self->m_justConnected = true;
+            self->m_failures = 0;
+            self->setState(MqttConnection::State::Connected, QStringLiteral("connected to %1").arg(self->where()));
+            return;
+        }
+        const QString why = QStringLiteral("%1 refused the connection: %2")
+                                .arg(self->where(), QString::fromUtf8(mosquitto_connack_string(rc)));
+        self->m_pendingRefusal = why;
+        self->m_pendingLoss = why;
+    }
+    static void onDisconnect(mosquitto*, void* obj, int rc) {
+        auto* self = static_cast<MqttWorker*>(obj);
+        if (self->m_pendingLoss.isEmpty() && self->m_running)
+            self->m_pendingLoss = rc == 0 ? QStringLiteral("disconnected from %1").arg(self->where())
+                                          : QStringLiteral("connection to %1 lost").arg(self->where());
+    }
+    static void onPublish(mosquitto*, void* obj, int mid) {
+        auto* self = static_cast<MqttWorker*>(obj);
+        if (mid == self->m_stopMid) self->m_stopAcked = true;
+        const auto it = self->m_inflight.find(mid);
+        if (it == self->m_inflight.end()) {
+            if (self->m_publishing) self->m_doneWhilePublishing.insert(mid);
+            return;
+        }
+        const quint64 token = it->second;
+        self->m_inflight.erase(it);
+        self->post([f = self->m_facade, token] { emit f->delivered(token); });
+    }
+    static void onMessage(mosquitto*, void* obj, const mosquitto_message* m) {
+        auto* self = static_cast<MqttWorker*>(obj);
+        const QString topic = QString::fromUtf8(m->topic);
+        const QByteArray payload(static_cast<const char*>(m->payload), m->payloadlen);
+        const bool retained = m->retain;
+        self->post([f = self->m_facade, topic, payload, retained] { emit f->messageReceived(topic, payload, retained); });
+    }
+
+    MqttOptions m_opt;
+    MqttConnection* m_facade;
+    mosquitto* m_mosq = nullptr;
+    std::unique_ptr<QSocketNotifier> m_read, m_write;
+    QTimer m_misc, m_retry, m_writeLater;
+    bool m_running = false;
+    bool m_connected = false;
+    bool m_justConnected = false;
+    bool m_publishing = false;
+    int m_failures = 0;
+    int m_stopMid = -1;
+    bool m_stopAcked = false;
+    QString m_pendingLoss, m_pendingRefusal;
+    std::map<int, quint64> m_inflight; // message id -> caller's token
+    std::set<int> m_doneWhilePublishing;
+    std::vector<std::pair<QString, int>> m_subs;
+};
+
+MqttConnection::MqttConnection(MqttOptions options, QThread* networkThread, QObject* parent) : QObject(parent) {
+    if (networkThread) {
+        m_thread = networkThread;
+    } else {
+        m_thread = new QThread;
+        m_thread->setObjectName(QStringLiteral("mqtt"));
+        m_ownThread = true;
+        m_thread->start();
+    }
+    m_worker = new MqttWorker(std::move(options), this);
+    m_worker->moveToThread(m_thread);
+}
+
+MqttConnection::~MqttConnection() {
+    stop();
+    if (m_ownThread) {
+        delete m_worker;
+        delete m_thread;
+    } else if (QThread::currentThread() == m_thread) {
+        delete m_worker;
+    } else {
+        m_worker->deleteLater();
+    }
+}
+
+void MqttConnection::start() {
+    if (m_stopped) return;
+    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->start(); }, Qt::QueuedConnection);
+}
+
+void MqttConnection::stop(const std::optional<MqttMessage>& last, int timeoutMs) {
+    if (m_stopped) return;
+    m_stopped = true;
+    if (QThread::currentThread() == m_thread) {
+        m_worker->stop(last, timeoutMs);
+    } else if (m_thread->isRunning()) {
+        QMetaObject::invokeMethod(m_worker, [w = m_worker, last, timeoutMs] { w->stop(last, timeoutMs); },
+                                  Qt::BlockingQueuedConnection);
+    }
+    if (m_ownThread) {
+        m_thread->quit();
+        m_thread->wait();
+    }
+}
+
+quint64 MqttConnection::publish(const MqttMessage& message) {
+    const quint64 token = m_nextToken.fetch_add(1);
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, token, message] { w->publish(token, message); },
+                              Qt::QueuedConnection);
+    return token;
+}
+
+quint64 MqttConnection::publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {
+    return publish(MqttMessage{topic, payload, qos, retain});
+}
+
+void MqttConnection::subscribe(const QString& filter, int qos) {
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, filter, qos] { w->subscribe(filter, qos); },
+                              Qt::QueuedConnection);
+}
+
+QString MqttConnection::stateText() const { return m_stateText; }
+
+void MqttConnection::onWorkerState(State state, const QString& detail) {
+    m_stateText = detail;
+    emit stateChanged(state, detail);
+}
+
+} // namespace hub
