@@ -36,7 +36,7 @@ inline QByteArray state(const char* hex, unsigned long long seq,
 }
 // An SW hub with couples A and B of 8 beams.
 inline QByteArray settingsSw(const char* time = "2026-12-08T03:00:00.000Z") {
-    return QByteArray(R"({"v":1,"kind":64,"block":"030000000000000000","couples":[true,true,false,false],"beams":[8,8,0,0],"time":")") +
+    return QByteArray(R"({"v":1,"kind":64,"block":"FF0000000000030500","couples":[true,true,false,false],"beams":[8,8,0,0],"time":")") +
            time + R"("})";
 }
 
