@@ -1,0 +1,222 @@
+// The outbox journal: numbering across restarts, what survives a kill at any
+// byte, compaction, and a full disk.
+#include "filelimit.h"
+#include "uplink/outbox.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray payloadFor(std::uint64_t seq) { return "{\"seq\":" + QByteArray::number(qulonglong(seq)) + "}"; }
+
+std::uint64_t add(hub::Outbox& o, QString* error = nullptr) {
+    QString e;
+    const auto seq = o.append(payloadFor, error ? error : &e);
+    return seq;
+}
+
+std::vector<std::uint64_t> seqs(const std::vector<hub::OutboxEvent>& v) {
+    std::vector<std::uint64_t> r;
+    for (const auto& e : v) {
+        EXPECT_EQ(e.payload, payloadFor(e.seq));
+        r.push_back(e.seq);
+    }
+    return r;
+}
+
+struct Journal {
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath("North.outbox"); }
+    QByteArray bytes() const {
+        QFile f(path());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+    void write(const QByteArray& b) const {
+        QFile f(path());
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(b);
+    }
+};
+
+TEST(Outbox, NumbersContinueAcrossReopeningAndOnlyConfirmedEventsLeave) {
+    Journal j;
+    {
+        hub::Outbox o;
+        QString error;
+        ASSERT_TRUE(o.open(j.path(), &error)) << error.toStdString();
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(add(o), std::uint64_t(i + 1));
+        o.confirm(2, &error);
+        o.confirm(4, &error);
+        o.confirm(4, &error); // twice: no harm
+        o.confirm(99, &error); // never given: ignored
+    }
+    hub::Outbox o;
+    QString error;
+    ASSERT_TRUE(o.open(j.path(), &error));
+    EXPECT_TRUE(o.note().isEmpty());
+    EXPECT_EQ(seqs(o.unconfirmed()), (std::vector<std::uint64_t>{1, 3, 5}));
+    EXPECT_EQ(o.nextSeq(), 6u);
+    EXPECT_EQ(seqs(o.from(3)), (std::vector<std::uint64_t>{3, 4, 5}));
+    EXPECT_EQ(add(o), 6u);
+}
+
+// A kill or a power cut in the middle of an append leaves part of the last
+// entry, or damaged bytes; every whole entry before it must still be read,
+// and what is appended afterwards must be read too.
+struct TornCase {
+    const char* name;
+    int cut;       // bytes removed from the end (0: none)
+    int flipFromEnd; // a byte flipped this far from the end (0: none)
+    const char* garbage; // bytes added at the end
+    int garbageSize;
+};
+
+class OutboxTornTail : public ::testing::TestWithParam<TornCase> {};
+
+TEST_P(OutboxTornTail, WholeEntriesSurviveAndLaterAppendsAreReadable) {
+    const TornCase& c = GetParam();
+    Journal j;
+    {
+        hub::Outbox o;
+        QString error;
+        ASSERT_TRUE(o.open(j.path(), &error));
+        for (int i = 0; i < 3; ++i) add(o);
+        o.confirm(1, &error);
+        add(o);
+    }
+    QByteArray b = j.bytes();
+    b.chop(c.cut);
+    if (c.flipFromEnd) b[b.size() - c.flipFromEnd] = char(b[b.size() - c.flipFromEnd] ^ 0x40);
+    b.append(c.garbage, c.garbageSize);
+    j.write(b);
+
+    hub::Outbox o;
+    QString error;
+    ASSERT_TRUE(o.open(j.path(), &error)) << error.toStdString();
+    EXPECT_FALSE(o.note().isEmpty()) << c.name;
+    // The last event (4) is the damaged one in every case but the garbage-only one.
+    const std::vector<std::uint64_t> expect = c.garbageSize == 0
+                                                  ? std::vector<std::uint64_t>{2, 3}
+                                                  : std::vector<std::uint64_t>{2, 3, 4};
+    EXPECT_EQ(seqs(o.unconfirmed()), expect) << c.name;
+    const std::uint64_t next = add(o);
+    EXPECT_EQ(next, expect.back() + 1) << c.name;
+
+    hub::Outbox again;
+    ASSERT_TRUE(again.open(j.path(), &error));
+    EXPECT_TRUE(again.note().isEmpty()) << c.name;
+    auto after = expect;
+    after.push_back(next);
+    EXPECT_EQ(seqs(again.unconfirmed()), after) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutboxTornTail,
+    ::testing::Values(TornCase{"last byte missing", 1, 0, "", 0}, TornCase{"most of the body missing", 15, 0, "", 0},
+                      TornCase{"part of the header missing", 19, 0, "", 0}, TornCase{"payload byte damaged", 0, 2, "", 0},
+                      TornCase{"checksum damaged", 0, 20, "", 0},
+                      TornCase{"zeros after the last entry", 0, 0, "\0\0\0\0\0\0\0\0\0\0\0", 11},
+                      TornCase{"a huge length after the last entry", 0, 0, "\xff\xff\xff\x7f\x01\x02\x03\x04\x05", 9}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        for (char& ch : n)
+            if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return n;
+    });
+
+TEST(Outbox, SomethingElseIsNotTakenForAJournalNorTouched) {
+    Journal j;
+    j.write("TIME,BARRIER\n1,2\n");
+    hub::Outbox o;
+    QString error;
+    EXPECT_FALSE(o.open(j.path(), &error));
+    EXPECT_TRUE(error.contains("not an outbox")) << error.toStdString();
+    EXPECT_EQ(j.bytes(), QByteArray("TIME,BARRIER\n1,2\n"));
+}
+
+TEST(Outbox, CompactionShrinksTheFileKeepsTheNumberingTheUnconfirmedAndRecentHistory) {
+    Journal j;
+    QString error;
+    {
+        hub::Outbox o;
+        ASSERT_TRUE(o.open(j.path(), &error));
+        for (int i = 1; i <= 6000; ++i) {
+            add(o);
+            if (i != 17 && i != 5999) o.confirm(std::uint64_t(i), &error);
+        }
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        // 6000 events and 5998 confirmations uncompacted would be far more.
+        EXPECT_LT(o.fileBytes(), 3000u * 40u);
+    }
+    hub::Outbox o;
+    ASSERT_TRUE(o.open(j.path(), &error));
+    EXPECT_EQ(seqs(o.unconfirmed()), (std::vector<std::uint64_t>{17, 5999}));
+    EXPECT_EQ(o.nextSeq(), 6001u);
+    // The newest confirmed events stay for resend requests, the oldest are gone.
+    EXPECT_TRUE(o.payload(6000).has_value());
+    EXPECT_TRUE(o.payload(5001).has_value());
+    EXPECT_FALSE(o.payload(16).has_value());
+    EXPECT_EQ(o.from(5998).size(), 3u);
+
+    // Everything confirmed and compacted: the numbering still goes on.
+    o.confirm(17, &error);
+    o.confirm(5999, &error);
+    ASSERT_TRUE(o.compact(&error, true)) << error.toStdString();
+    hub::Outbox again;
+    ASSERT_TRUE(again.open(j.path(), &error));
+    EXPECT_EQ(again.unconfirmedCount(), 0u);
+    EXPECT_EQ(again.nextSeq(), 6001u);
+    EXPECT_FALSE(QFile::exists(j.path() + ".tmp"));
+}
+
+TEST(Outbox, AFullDiskKeepsEventsInMemorySaysSoAndWritesThemInOrderWhenSpaceComesBack) {
+    Journal j;
+    QString error;
+    hub::Outbox o;
+    ASSERT_TRUE(o.open(j.path(), &error));
+    add(o);
+    const auto size = QFile(j.path()).size();
+    {
+        testtool::FileSizeLimit limit(rlim_t(size + 10)); // less than one entry
+        QString e2, e3;
+        EXPECT_EQ(o.append(payloadFor, &e2), 2u);
+        EXPECT_EQ(o.append(payloadFor, &e3), 3u);
+        EXPECT_FALSE(e2.isEmpty());
+        EXPECT_FALSE(e3.isEmpty());
+        EXPECT_EQ(o.unwrittenCount(), 2u);
+        EXPECT_EQ(o.unconfirmedCount(), 3u);
+        // Nothing half-written is left behind the last whole entry.
+        EXPECT_EQ(QFile(j.path()).size(), size);
+    }
+    QString e4;
+    EXPECT_EQ(o.append(payloadFor, &e4), 4u);
+    EXPECT_TRUE(e4.isEmpty()) << e4.toStdString();
+    EXPECT_EQ(o.unwrittenCount(), 0u);
+    hub::Outbox again;
+    ASSERT_TRUE(again.open(j.path(), &error));
+    EXPECT_EQ(seqs(again.unconfirmed()), (std::vector<std::uint64_t>{1, 2, 3, 4}));
+}
+
+TEST(Outbox, ReadingArbitraryBytesNeverGoesBackwardsInNumbers) {
+    // Entries built by hand: event 5, then event 3 (damage: numbers only grow).
+    hub::Outbox o;
+    Journal j;
+    QString error;
+    {
+        ASSERT_TRUE(o.open(j.path(), &error));
+        for (int i = 0; i < 5; ++i) add(o);
+    }
+    const QByteArray good = j.bytes();
+    // The second entry again at the end: an older number after a newer one.
+    const int entrySize = (good.size() - 8) / 5;
+    const QByteArray dup = good.mid(8 + entrySize, entrySize);
+    const hub::OutboxContents c = hub::readOutbox(good + dup);
+    EXPECT_EQ(c.unconfirmed.size(), 5u);
+    EXPECT_EQ(c.goodBytes, std::size_t(good.size()));
+    EXPECT_EQ(c.nextSeq, 6u);
+}
+
+} // namespace

@@ -1,0 +1,365 @@
+#include "uplink/siteuplink.h"
+
+#include "monitor/elementevents.h"
+#include "uplink/mqttconnection.h"
+#include "uplink/outbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+
+namespace hub {
+
+UplinkConfig withJournalIn(UplinkConfig c, const QString& dir) {
+    const QDir d(dir);
+    c.journalPath = d.filePath(c.url.site + QStringLiteral(".outbox"));
+    c.ackLogPath = d.filePath(c.url.site + QStringLiteral(".acks"));
+    return c;
+}
+
+QString UplinkStatus::text(const QString& site) const {
+    QString s = QStringLiteral("uplink %1: ").arg(site);
+    switch (connection) {
+    case Connection::Off: s += QStringLiteral("off"); break;
+    case Connection::Connecting: s += QStringLiteral("connecting"); break;
+    case Connection::Online: s += QStringLiteral("online"); break;
+    case Connection::Waiting: s += QStringLiteral("waiting"); break;
+    case Connection::Refused: s += QStringLiteral("REFUSED"); break;
+    }
+    if (unconfirmed > 0) s += QStringLiteral(", %1 unconfirmed").arg(unconfirmed);
+    if (!journalError.isEmpty()) s += QStringLiteral(", JOURNAL FAILING");
+    return s;
+}
+
+class SiteUplinkCore : public QObject {
+public:
+    SiteUplinkCore(UplinkConfig config, SiteUplink* facade) : m_c(std::move(config)), m_facade(facade), m_stateTimer(this) {
+        m_stateTimer.setSingleShot(true);
+        connect(&m_stateTimer, &QTimer::timeout, this, [this] {
+            if (!m_stateDirty) return;
+            publishState();
+            m_stateTimer.start(m_c.stateIntervalMs);
+        });
+        m_startTime = QDateTime::currentDateTimeUtc();
+    }
+
+    bool openJournal(QString* error, QString* note) {
+        if (!m_outbox.open(m_c.journalPath, error)) return false;
+        *note = m_outbox.note();
+        m_status.lastSeq = m_outbox.nextSeq() - 1;
+        m_status.unconfirmed = m_outbox.unconfirmedCount();
+        return true;
+    }
+
+    void begin() {
+        MqttOptions o;
+        o.url = m_c.url;
+        o.password = m_c.password;
+        o.caFile = m_c.caFile;
+        o.keepAliveSeconds = m_c.keepAliveSeconds;
+        o.will = MqttMessage{topic("status"), statusPayload(SiteState::Lost, m_c.program, m_startTime), 1, true};
+        m_conn = new MqttConnection(o, QThread::currentThread(), this);
+        connect(m_conn, &MqttConnection::stateChanged, this, [this](MqttConnection::State s, const QString& d) {
+            using C = UplinkStatus::Connection;
+            m_status.detail = d;
+            switch (s) {
+            case MqttConnection::State::Stopped: m_status.connection = C::Off; break;
+            case MqttConnection::State::Connecting: m_status.connection = m_refused ? C::Refused : C::Connecting; break;
+            case MqttConnection::State::Connected: m_status.connection = C::Online; break;
+            case MqttConnection::State::Waiting: m_status.connection = m_refused ? C::Refused : C::Waiting; break;
+            }
+            report();
+        });
+        connect(m_conn, &MqttConnection::refused, this, [this](const QString&) { m_refused = true; });
+        connect(m_conn, &MqttConnection::connected, this, [this] { onConnected(); });
+        connect(m_conn, &MqttConnection::disconnected, this, [this] { m_online = false; });
+        connect(m_conn, &MqttConnection::delivered, this, [this](quint64 t) { onDelivered(t); });
+        connect(m_conn, &MqttConnection::undelivered, this, [this](quint64 t) { m_tokenSeq.remove(t); });
+        connect(m_conn, &MqttConnection::messageReceived, this,
+                [this](const QString& t, const QByteArray& p, bool retained) { onMessage(t, p, retained); });
+        m_conn->subscribe(topic("ack"), 1);
+        m_conn->subscribe(topic("resend"), 1);
+        m_conn->start();
+        report();
+    }
+
+    void end(int timeoutMs) {
+        m_stateTimer.stop();
+        if (m_stateDirty && m_online) publishState();
+        if (m_conn) {
+            m_conn->stop(MqttMessage{topic("status"),
+                                     statusPayload(SiteState::Offline, m_c.program, QDateTime::currentDateTimeUtc()),
+                                     1, true},
+                         timeoutMs);
+            delete m_conn;
+            m_conn = nullptr;
+        }
+        m_online = false;
+        m_status.connection = UplinkStatus::Connection::Off;
+        m_status.detail = QStringLiteral("stopped");
+        report();
+    }
+
+    void acquisitionStarted(const QString& port, const QDateTime& time) {
+        // A new acquisition starts from the all-clear state: an element active
+        // in its first record is an event.
+        m_prev = StateRecord{};
+        m_power.fill(-1);
+        m_port = port;
+        link(LinkState::NoData, port, m_hubText, time);
+    }
+    void acquisitionEnded(const QDateTime& time) { link(LinkState::Stopped, m_port, m_hubText, time); }
+
+    void settings(std::uint8_t kind, const QByteArray& block, const QDateTime& time) {
+        const auto summary = summariseSettings(kind, block);
+        if (!summary) return;
+        for (int c = 1; c <= 4; ++c) {
+            const int now = summary->couples[size_t(c - 1)] ? summary->power[size_t(c - 1)] : -1;
+            const int was = m_power[size_t(c - 1)];
+            if (was >= 0 && now >= 0 && now != was)
+                for (int b : {2 * c - 1, 2 * c}) addEvent(b, Element::Power, now > was, now, time);
+            m_power[size_t(c - 1)] = now;
+        }
+        m_settings = MqttMessage{topic("settings"), settingsPayload(kind, block, *summary, time), 1, true};
+        if (m_online) m_conn->publish(*m_settings);
+        if (summary->hubText != m_hubText) {
+            m_hubText = summary->hubText;
+            if (m_linkState) link(*m_linkState, m_port, m_hubText, m_linkSince);
+        }
+        report();
+    }
+
+    void state(const StateRecord& rec, const QDateTime& time) {
+        forEachElementChange(m_prev, rec, [&](int b, int e, bool on) { addEvent(b, e, on, -1, time); });
+        m_prev = rec;
+        m_record = rec;
+        m_recordTime = time;
+        m_stateDirty = true;
+        if (!m_stateTimer.isActive()) {
+            if (m_online) publishState();
+            m_stateTimer.start(m_c.stateIntervalMs);
+        }
+        report();
+    }
+
+    void link(LinkState s, const QString& port, const QString& hubText, const QDateTime& time) {
+        if (!m_linkState || *m_linkState != s) m_linkSince = time;
+        m_linkState = s;
+        if (!port.isEmpty()) m_port = port;
+        if (!hubText.isEmpty()) m_hubText = hubText;
+        m_link = MqttMessage{topic("link"), linkPayload(s, m_port, m_hubText, m_linkSince), 1, true};
+        if (m_online) m_conn->publish(*m_link);
+    }
+
+    void drain() {
+        m_drainWanted = true;
+        checkDrained();
+    }
+
+private:
+    QString topic(const char* name) const { return uplinkTopic(m_c.prefix, m_c.url.site, name); }
+
+    void addEvent(int barrier, int element, bool on, int level, const QDateTime& time) {
+        QString error;
+        const std::uint64_t seq = m_outbox.append(
+            [&](std::uint64_t s) { return eventPayload(UplinkEvent{s, time, barrier, element, on, level}); }, &error);
+        setJournalError(error);
+        m_status.lastSeq = seq;
+        m_status.unconfirmed = m_outbox.unconfirmedCount();
+        if (m_online) publishEvent(seq, *m_outbox.payload(seq));
+    }
+
+    void publishEvent(std::uint64_t seq, const QByteArray& payload) {
+        const quint64 token = m_conn->publish(topic("event"), payload, 1, false);
+        m_tokenSeq.insert(token, seq);
+    }
+
+    void publishState() {
+        m_stateDirty = false;
+        if (!m_online) return;
+        m_conn->publish(topic("state"), statePayload(m_record, m_recordTime, m_outbox.nextSeq() - 1), 1, true);
+    }
+
+    void onConnected() {
+        m_online = true;
+        m_refused = false;
+        m_conn->publish(topic("status"), statusPayload(SiteState::Online, m_c.program, QDateTime::currentDateTimeUtc()),
+                        1, true);
+        if (m_link) m_conn->publish(*m_link);
+        if (m_settings) m_conn->publish(*m_settings);
+        if (m_stateDirty || !m_recordTime.isNull()) publishState();
+        // Everything the broker has not confirmed, in order, before anything new.
+        for (const OutboxEvent& e : m_outbox.unconfirmed()) publishEvent(e.seq, e.payload);
+        report();
+    }
+
+    void onDelivered(quint64 token) {
+        const auto it = m_tokenSeq.find(token);
+        if (it == m_tokenSeq.end()) return;
+        const std::uint64_t seq = it.value();
+        m_tokenSeq.erase(it);
+        QString error;
+        m_outbox.confirm(seq, &error);
+        if (!error.isEmpty()) setJournalError(error);
+        m_status.unconfirmed = m_outbox.unconfirmedCount();
+        report();
+        checkDrained();
+    }
+
+    void onMessage(const QString& t, const QByteArray& payload, bool retained) {
+        if (t == topic("ack")) {
+            if (!parseAck(payload)) return;
+            appendAck(payload);
+        } else if (t == topic("resend") && !retained) {
+            const auto from = parseResend(payload);
+            if (!from || !m_online) return;
+            for (const OutboxEvent& e : m_outbox.from(*from)) publishEvent(e.seq, e.payload);
+        }
+    }
+
+    void appendAck(const QByteArray& payload) {
+        if (!m_ackLog.isOpen()) {
+            m_ackLog.setFileName(m_c.ackLogPath);
+            if (!m_ackLog.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+                setJournalError(QStringLiteral("cannot open the acknowledgement log %1: %2")
+                                    .arg(m_c.ackLogPath, m_ackLog.errorString()));
+                report();
+                return;
+            }
+        }
+        QByteArray line = payload.trimmed();
+        line.replace('\n', ' ');
+        line.append('\n');
+        if (m_ackLog.write(line) != line.size()) {
+            setJournalError(QStringLiteral("cannot write the acknowledgement log %1: %2")
+                                .arg(m_c.ackLogPath, m_ackLog.errorString()));
+            m_ackLog.close();
+        }
+        report();
+    }
+
+    void setJournalError(const QString& error) { m_status.journalError = error; }
+
+    void checkDrained() {
+        if (!m_drainWanted || m_outbox.unconfirmedCount() > 0) return;
+        m_drainWanted = false;
+        const std::uint64_t last = m_outbox.nextSeq() - 1;
+        QMetaObject::invokeMethod(m_facade, [f = m_facade, last] { emit f->drained(last); }, Qt::QueuedConnection);
+    }
+
+    void report() {
+        if (m_status == m_reported) return;
+        m_reported = m_status;
+        QMetaObject::invokeMethod(m_facade, [f = m_facade, s = m_status] { f->onCoreStatus(s); },
+                                  Qt::QueuedConnection);
+    }
+
+    UplinkConfig m_c;
+    SiteUplink* m_facade;
+    Outbox m_outbox;
+    MqttConnection* m_conn = nullptr;
+    QHash<quint64, std::uint64_t> m_tokenSeq; // publish token -> event seq
+    bool m_online = false;
+    bool m_refused = false;
+    bool m_drainWanted = false;
+    QDateTime m_startTime;
+    StateRecord m_prev{};
+    std::array<int, 4> m_power{-1, -1, -1, -1};
+    StateRecord m_record{};
+    QDateTime m_recordTime;
+    bool m_stateDirty = false;
+    QTimer m_stateTimer;
+    std::optional<LinkState> m_linkState;
+    QDateTime m_linkSince;
+    QString m_port, m_hubText;
+    std::optional<MqttMessage> m_link, m_settings;
+    QFile m_ackLog;
+    UplinkStatus m_status, m_reported;
+};
+
+SiteUplink::SiteUplink(UplinkConfig config, QThread* thread, QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_thread(thread) {
+    qRegisterMetaType<hub::UplinkStatus>();
+    if (!m_thread) {
+        m_thread = new QThread;
+        m_thread->setObjectName(QStringLiteral("uplink"));
+        m_ownThread = true;
+    }
+}
+
+SiteUplink::~SiteUplink() {
+    stop();
+    if (m_ownThread) delete m_thread;
+}
+
+bool SiteUplink::start(QString* error) {
+    if (m_running || m_core) return m_running;
+    m_core = new SiteUplinkCore(m_config, this);
+    if (!m_core->openJournal(error, &m_journalNote)) {
+        delete m_core;
+        m_core = nullptr;
+        return false;
+    }
+    m_core->moveToThread(m_thread);
+    if (m_ownThread) m_thread->start();
+    m_running = true;
+    QMetaObject::invokeMethod(m_core, [c = m_core] { c->begin(); }, Qt::QueuedConnection);
+    return true;
+}
+
+void SiteUplink::stop(int timeoutMs) {
+    if (!m_running) return;
+    m_running = false;
+    if (QThread::currentThread() == m_thread) {
+        m_core->end(timeoutMs);
+    } else {
+        QMetaObject::invokeMethod(m_core, [c = m_core, timeoutMs] { c->end(timeoutMs); },
+                                  Qt::BlockingQueuedConnection);
+    }
+    if (m_ownThread) {
+        m_thread->quit();
+        m_thread->wait();
+        delete m_core; // its thread is over, and it holds no timer or socket any more
+    } else {
+        m_core->deleteLater();
+    }
+    m_core = nullptr;
+}
+
+void SiteUplink::onCoreStatus(const UplinkStatus& s) {
+    m_status = s;
+    emit statusChanged(s);
+}
+
+void SiteUplink::postAcquisitionStarted(const QString& port, const QDateTime& time) {
+    if (!m_running) return;
+    QMetaObject::invokeMethod(m_core, [c = m_core, port, time] { c->acquisitionStarted(port, time); },
+                              Qt::QueuedConnection);
+}
+void SiteUplink::postAcquisitionEnded(const QDateTime& time) {
+    if (!m_running) return;
+    QMetaObject::invokeMethod(m_core, [c = m_core, time] { c->acquisitionEnded(time); }, Qt::QueuedConnection);
+}
+void SiteUplink::postSettings(std::uint8_t kind, const QByteArray& block, const QDateTime& time) {
+    if (!m_running) return;
+    QMetaObject::invokeMethod(m_core, [c = m_core, kind, block, time] { c->settings(kind, block, time); },
+                              Qt::QueuedConnection);
+}
+void SiteUplink::postState(const StateRecord& record, const QDateTime& time) {
+    if (!m_running) return;
+    QMetaObject::invokeMethod(m_core, [c = m_core, record, time] { c->state(record, time); }, Qt::QueuedConnection);
+}
+void SiteUplink::postLink(LinkState state, const QString& port, const QString& hubText, const QDateTime& time) {
+    if (!m_running) return;
+    QMetaObject::invokeMethod(m_core, [c = m_core, state, port, hubText, time] { c->link(state, port, hubText, time); },
+                              Qt::QueuedConnection);
+}
+void SiteUplink::postDrain() {
+    if (!m_running) return;
+    QMetaObject::invokeMethod(m_core, [c = m_core] { c->drain(); }, Qt::QueuedConnection);
+}
+
+} // namespace hub
