@@ -130,46 +130,94 @@ std::optional<LogEntry> History::addEvent(const QString& site, const EventMsg& e
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO events (site, seq, barrier, element, onoff, time) "
                              "VALUES (?, ?, ?, ?, ?, ?)"));
     q.addBindValue(site);
-    q.addBindValue(static_cast<qulonglong>(e.seq));
+    q.addBindValue(static_cast<qlonglong>(e.seq));
     q.addBindValue(e.barrier);
     q.addBindValue(e.element);
     q.addBindValue(e.on ? 1 : 0);
     q.addBindValue(isoTime(e.time));
     if (!q.exec() || q.numRowsAffected() != 1) return std::nullopt;
 
-    if (!e.on) {
-        // The restore closes the newest open raise of the element.
+    // The element's neighbours in seq order, whatever order they arrived in:
+    // a raise is closed by the first restore after it, before the next raise.
+    const auto neighbour = [&](bool on, bool after) -> std::optional<std::pair<std::uint64_t, QDateTime>> {
+        QSqlQuery n(db);
+        n.prepare(QStringLiteral("SELECT seq, time FROM events WHERE site = ? AND barrier = ? AND element = ? "
+                                 "AND onoff = ? AND seq %1 ? ORDER BY seq %2 LIMIT 1")
+                      .arg(after ? QLatin1String(">") : QLatin1String("<"),
+                           after ? QLatin1String("ASC") : QLatin1String("DESC")));
+        n.addBindValue(site);
+        n.addBindValue(e.barrier);
+        n.addBindValue(e.element);
+        n.addBindValue(on ? 1 : 0);
+        n.addBindValue(static_cast<qlonglong>(e.seq));
+        if (!n.exec() || !n.next()) return std::nullopt;
+        return std::pair{static_cast<std::uint64_t>(n.value(0).toLongLong()), parseIsoTime(n.value(1).toString())};
+    };
+    const auto entryWith = [&](const char* column, std::uint64_t seq) -> std::optional<qint64> {
         QSqlQuery f(db);
-        f.prepare(QStringLiteral("SELECT id FROM log WHERE site = ? AND barrier = ? AND element = ? "
-                                 "AND restored IS NULL AND raised IS NOT NULL AND seq < ? "
-                                 "ORDER BY seq DESC LIMIT 1"));
+        f.prepare(QStringLiteral("SELECT id FROM log WHERE site = ? AND barrier = ? AND element = ? AND %1 = ?")
+                      .arg(QLatin1String(column)));
         f.addBindValue(site);
         f.addBindValue(e.barrier);
         f.addBindValue(e.element);
-        f.addBindValue(static_cast<qulonglong>(e.seq));
-        if (f.exec() && f.next()) {
-            const qint64 id = f.value(0).toLongLong();
-            QSqlQuery u(db);
-            u.prepare(QStringLiteral("UPDATE log SET restored = ?, restore_seq = ? WHERE id = ?"));
-            u.addBindValue(isoTime(e.time));
-            u.addBindValue(static_cast<qulonglong>(e.seq));
-            u.addBindValue(id);
-            u.exec();
-            return entry(id);
+        f.addBindValue(static_cast<qlonglong>(seq));
+        if (!f.exec() || !f.next()) return std::nullopt;
+        return f.value(0).toLongLong();
+    };
+    const auto exec = [&](const QString& sql, const QVariantList& binds) {
+        QSqlQuery u(db);
+        u.prepare(sql);
+        for (const QVariant& v : binds) u.addBindValue(v);
+        return u.exec() ? u.lastInsertId().toLongLong() : qint64(0);
+    };
+    const QString site_ = site;
+    const auto insert = [&](const QVariant& seq, const QVariant& raised, const QVariant& restored,
+                            const QVariant& restoreSeq) {
+        return exec(QStringLiteral("INSERT INTO log (site, barrier, element, seq, raised, restored, restore_seq) "
+                                   "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                    {site_, e.barrier, e.element, seq, raised, restored, restoreSeq});
+    };
+    const QVariant none;
+
+    if (e.on) {
+        const auto off = neighbour(false, true);
+        const auto nextOn = neighbour(true, true);
+        if (off && (!nextOn || off->first < nextOn->first)) {
+            // Its restore came first: that entry was waiting for this raise.
+            if (const auto id = entryWith("restore_seq", off->first)) {
+                const auto waiting = entry(*id);
+                if (waiting && !waiting->raised.isValid()) {
+                    exec(QStringLiteral("UPDATE log SET seq = ?, raised = ? WHERE id = ?"),
+                         {static_cast<qlonglong>(e.seq), isoTime(e.time), *id});
+                    return entry(*id);
+                }
+            }
+            return entry(insert(static_cast<qlonglong>(e.seq), isoTime(e.time), isoTime(off->second),
+                                static_cast<qlonglong>(off->first)));
+        }
+        return entry(insert(static_cast<qlonglong>(e.seq), isoTime(e.time), none, none));
+    }
+    const auto on = neighbour(true, false);
+    const auto prevOff = neighbour(false, false);
+    if (on && (!prevOff || prevOff->first < on->first)) {
+        if (const auto id = entryWith("seq", on->first)) {
+            const auto raised = entry(*id);
+            if (raised && raised->raised.isValid()) {
+                if (raised->restoreSeq != 0 && raised->restoreSeq > e.seq) {
+                    // It had been closed by a later restore, for want of this
+                    // one: that restore now stands alone.
+                    insert(static_cast<qlonglong>(raised->restoreSeq), none, isoTime(raised->restored),
+                           static_cast<qlonglong>(raised->restoreSeq));
+                }
+                if (raised->restoreSeq == 0 || raised->restoreSeq > e.seq) {
+                    exec(QStringLiteral("UPDATE log SET restored = ?, restore_seq = ? WHERE id = ?"),
+                         {isoTime(e.time), static_cast<qlonglong>(e.seq), *id});
+                    return entry(*id);
+                }
+            }
         }
     }
-    QSqlQuery i(db);
-    i.prepare(QStringLiteral("INSERT INTO log (site, barrier, element, seq, raised, restored, restore_seq) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    i.addBindValue(site);
-    i.addBindValue(e.barrier);
-    i.addBindValue(e.element);
-    i.addBindValue(static_cast<qulonglong>(e.seq));
-    i.addBindValue(e.on ? QVariant(isoTime(e.time)) : QVariant());
-    i.addBindValue(e.on ? QVariant() : QVariant(isoTime(e.time)));
-    i.addBindValue(e.on ? QVariant() : QVariant(static_cast<qulonglong>(e.seq)));
-    if (!i.exec()) return std::nullopt;
-    return entry(i.lastInsertId().toLongLong());
+    return entry(insert(static_cast<qlonglong>(e.seq), none, isoTime(e.time), static_cast<qlonglong>(e.seq)));
 }
 
 bool History::acknowledge(qint64 id, const QString& by, const QString& note, const QDateTime& at,
@@ -190,7 +238,7 @@ bool History::acknowledge(qint64 id, const QString& by, const QString& note, con
     a.prepare(QStringLiteral("INSERT INTO acks (log_id, site, seq, by, note, time) VALUES (?, ?, ?, ?, ?, ?)"));
     a.addBindValue(id);
     a.addBindValue(e->site);
-    a.addBindValue(static_cast<qulonglong>(e->seq));
+    a.addBindValue(static_cast<qlonglong>(e->seq));
     a.addBindValue(by);
     a.addBindValue(note);
     a.addBindValue(isoTime(at));
@@ -222,7 +270,7 @@ std::vector<LogEntry> History::search(const LogQuery& lq) const {
     // ISO times in UTC with a fixed width sort as text.
     if (lq.from.isValid()) sql += QStringLiteral(" AND COALESCE(raised, restored) >= ?"), binds << isoTime(lq.from);
     if (lq.to.isValid()) sql += QStringLiteral(" AND COALESCE(raised, restored) < ?"), binds << isoTime(lq.to);
-    sql += QStringLiteral(" ORDER BY COALESCE(raised, restored) DESC, id DESC");
+    sql += QStringLiteral(" ORDER BY COALESCE(raised, restored) DESC, seq DESC, id DESC");
     if (lq.limit > 0) sql += QStringLiteral(" LIMIT %1").arg(lq.limit);
     QSqlQuery q(QSqlDatabase::database(connection_));
     q.prepare(sql);
@@ -250,7 +298,7 @@ void History::saveSite(const QString& site, std::uint64_t contiguous) {
     q.prepare(QStringLiteral("INSERT INTO sites (name, contiguous) VALUES (?, ?) "
                              "ON CONFLICT(name) DO UPDATE SET contiguous = excluded.contiguous"));
     q.addBindValue(site);
-    q.addBindValue(static_cast<qulonglong>(contiguous));
+    q.addBindValue(static_cast<qlonglong>(contiguous));
     q.exec();
 }
 

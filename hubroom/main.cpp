@@ -7,7 +7,7 @@
 #include "hubroom/room.h"
 #include "monitor/language.h"
 #include "monitor/version.h"
-#include "uplink/mqttconnection.h"
+#include "hubroom/roomlink.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -150,23 +150,10 @@ int main(int argc, char** argv) {
     hub::room::RoomWindow w(room, language == QLatin1String("ITA"));
     room.setBeeper([] { hub::beep(); });
 
-    hub::MqttOptions mo;
-    mo.url = *url;
-    mo.password = password;
-    mo.caFile = value(oCa);
-    // A fixed id and a kept session: the broker holds our events while we are away.
-    mo.clientId = value(oClient, QStringLiteral("hubroom-%1").arg(url->user.isEmpty() ? QStringLiteral("room") : url->user));
-    mo.cleanSession = false;
-    hub::MqttConnection conn(mo);
-    room.setPublisher([&conn](const QString& t, const QByteArray& payload) { conn.publish(t, payload, 1, false); });
-    QObject::connect(&conn, &hub::MqttConnection::messageReceived, &room,
-                     [&room](const QString& t, const QByteArray& payload, bool) { room.message(t, payload); });
-    QObject::connect(&conn, &hub::MqttConnection::stateChanged, &w,
-                     [&w, url](hub::MqttConnection::State, const QString& detail) {
-                         w.setConnectionText(url->toString() + QStringLiteral(": ") + detail);
-                     });
-    conn.subscribe(prefix + QStringLiteral("/#"), 1);
-    conn.start();
+    hub::room::RoomLink link(room, hub::room::roomMqttOptions(*url, password, value(oCa), value(oClient)));
+    QObject::connect(&link, &hub::room::RoomLink::stateChanged, &w,
+                     [&w, url](const QString& detail) { w.setConnectionText(url->toString() + QStringLiteral(": ") + detail); });
+    link.start();
 
     // SIGTERM and SIGINT end the room cleanly: the archive's files get their end records.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFd) == 0) {
@@ -179,7 +166,7 @@ int main(int argc, char** argv) {
     w.show();
     scheduleScreenshots(w);
     const int rc = QApplication::exec();
-    conn.stop();
+    link.stop();
     room.closeArchive();
     return rc;
 }

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <set>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -45,9 +46,30 @@ TEST(RoomHistory, SurvivesARestartAndStoresNoEventTwice) {
     EXPECT_EQ(restore->seq, 1u) << "the restore closes the raise";
     EXPECT_EQ(isoTime(restore->restored), "2026-12-08T03:00:05.000Z");
     EXPECT_FALSE(h.addEvent("north", ev(4, 2, "alarm", false, "2026-12-08T03:00:05.000Z")));
-    const auto all = h.search({});
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[0].site, "south") << "newest first";
+    // Resent out of order: the restore first, then its raise, one entry.
+    ASSERT_TRUE(h.addEvent("west", ev(9, 1, "tamper", false, "2026-12-08T03:00:09.000Z")));
+    const auto late = h.addEvent("west", ev(8, 1, "tamper", true, "2026-12-08T03:00:08.000Z"));
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->seq, 8u);
+    EXPECT_EQ(late->restoreSeq, 9u);
+    EXPECT_EQ(h.search({"west", 0, {}, {}, {}, 0}).size(), 1u);
+    // A wider gap filled late, in every order: each raise paired with the
+    // first restore after it.
+    for (const std::vector<int>& order : {std::vector<int>{16, 11, 12, 13, 14, 15}, std::vector<int>{12, 16, 15, 11, 14, 13},
+                                          std::vector<int>{15, 14, 13, 12, 11, 16}}) {
+        History g;
+        ASSERT_TRUE(g.open(dir.filePath(QStringLiteral("order%1.sqlite").arg(order[1]))));
+        for (int n : order) g.addEvent("east", ev(n, 1, "alarm", n % 2 == 1, "2026-12-08T03:00:00.000Z"));
+        const auto rows = g.search({});
+        ASSERT_EQ(rows.size(), 3u);
+        std::set<std::pair<unsigned long long, unsigned long long>> pairs;
+        for (const auto& r : rows) pairs.insert({r.seq, r.restoreSeq});
+        EXPECT_EQ(pairs, (std::set<std::pair<unsigned long long, unsigned long long>>{{11, 12}, {13, 14}, {15, 16}}))
+            << order[0] << "," << order[1];
+    }
+    const auto all = h.search({"north", 0, {}, {}, {}, 0});
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].kind(), "fault") << "newest first";
     ASSERT_EQ(h.sites().size(), 1u);
     EXPECT_EQ(h.sites()[0].second, 3u);
 }
