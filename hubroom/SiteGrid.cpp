@@ -3,6 +3,7 @@
 #include "common/colours.h"
 #include "hubroom/roomtexts.h"
 
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -90,6 +91,14 @@ int SiteGrid::tileAt(QPoint p) const {
 }
 
 void SiteGrid::paintEvent(QPaintEvent* e) {
+    QElapsedTimer took;
+    took.start();
+    ++paints_;
+    struct Measure {
+        QElapsedTimer& t;
+        qint64& longest;
+        ~Measure() { longest = std::max(longest, t.nsecsElapsed() / 1000); }
+    } measure{took, longestPaintUs_};
     QPainter p(this);
     p.fillRect(e->rect(), QColor(0x30, 0x30, 0x30));
     const int cols = columns();

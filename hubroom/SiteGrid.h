@@ -41,6 +41,10 @@ public:
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int w) const override;
 
+    // The longest paint so far and the number of paints (the load bench reads them).
+    qint64 longestPaintUs() const { return longestPaintUs_; }
+    long long paints() const { return paints_; }
+
     static constexpr int kTileW = 236;
     static constexpr int kTileH = 96;
     static constexpr int kGap = 6;
@@ -61,6 +65,8 @@ private:
     std::vector<Tile> tiles_;
     QString selected_;
     bool italian_ = false;
+    qint64 longestPaintUs_ = 0;
+    long long paints_ = 0;
 };
 
 } // namespace hub::room

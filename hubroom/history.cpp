@@ -292,6 +292,12 @@ std::vector<LogEntry> History::unacknowledged(const QString& site) const {
     return out;
 }
 
+long long History::storedEvents() const {
+    if (connection_.isEmpty()) return 0;
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM events")) && q.next() ? q.value(0).toLongLong() : 0;
+}
+
 void History::saveSite(const QString& site, std::uint64_t contiguous) {
     if (connection_.isEmpty()) return;
     QSqlQuery q(QSqlDatabase::database(connection_));

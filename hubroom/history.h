@@ -72,6 +72,9 @@ public:
     void saveSite(const QString& site, std::uint64_t contiguous);
     std::vector<std::pair<QString, std::uint64_t>> sites() const;
 
+    // Logged events stored (raises and restores).
+    long long storedEvents() const;
+
     // Writes the entries of q (oldest first) as CSV; false with *error.
     bool exportCsv(const LogQuery& q, const QString& path, QString* error = nullptr) const;
 

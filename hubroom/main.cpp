@@ -19,7 +19,9 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTranslator>
+#include <QElapsedTimer>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -78,6 +80,54 @@ void scheduleScreenshots(hub::room::RoomWindow& w) {
         QCoreApplication::quit();
     });
 }
+
+// HUBROOM_PROBE=file: the load bench's figures, written when the room stops:
+// the longest stall of the event loop (a 50 ms timer's lateness), the longest
+// grid paint, the paints, the log's entries and the events taken in.
+class LoadProbe : public QObject {
+public:
+    LoadProbe(QString path, hub::room::RoomWindow& w, hub::room::Room& room)
+        : path_(std::move(path)), w_(w), room_(room) {
+        since_.start();
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(50);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+            const qint64 now = since_.elapsed();
+            stall_ = std::max(stall_, now - last_ - 50);
+            last_ = now;
+        });
+        last_ = 0;
+        timer_.start();
+        QObject::connect(&room_, &hub::room::Room::siteChanged, this, [this] { ++messages_; });
+    }
+    ~LoadProbe() override {
+        QFile f(path_);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+        long long events = 0;
+        for (const auto& [name, s] : room_.sites().sites()) events += static_cast<long long>(s.contiguous);
+        f.write(QStringLiteral("longest_stall_ms %1\nlongest_paint_ms %2\npaints %3\nlog_entries %4\n"
+                               "site_messages %5\nsites %6\nevents_contiguous %7\nstored_events %8\n")
+                    .arg(stall_)
+                    .arg(w_.grid()->longestPaintUs() / 1000.0, 0, 'f', 2)
+                    .arg(w_.grid()->paints())
+                    .arg(room_.history().search({}).size())
+                    .arg(messages_)
+                    .arg(room_.sites().sites().size())
+                    .arg(events)
+                    .arg(room_.history().storedEvents())
+                    .toUtf8());
+    }
+
+private:
+    QString path_;
+    hub::room::RoomWindow& w_;
+    hub::room::Room& room_;
+    QTimer timer_;
+    QElapsedTimer since_;
+    qint64 last_ = 0;
+    qint64 stall_ = 0;
+    long long messages_ = 0;
+};
 
 } // namespace
 
@@ -165,8 +215,12 @@ int main(int argc, char** argv) {
 
     w.show();
     scheduleScreenshots(w);
+    std::unique_ptr<LoadProbe> probe;
+    if (qEnvironmentVariableIsSet("HUBROOM_PROBE"))
+        probe = std::make_unique<LoadProbe>(qEnvironmentVariable("HUBROOM_PROBE"), w, room);
     const int rc = QApplication::exec();
     link.stop();
+    probe.reset();
     room.closeArchive();
     return rc;
 }
