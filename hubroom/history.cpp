@@ -84,7 +84,10 @@ bool History::open(const QString& path, QString* error) {
             "barrier INTEGER NOT NULL, element INTEGER NOT NULL, seq INTEGER NOT NULL, raised TEXT, "
             "restored TEXT, restore_seq INTEGER, ack_by TEXT, ack_note TEXT, ack_time TEXT)",
             "CREATE INDEX IF NOT EXISTS log_open ON log (site, barrier, element, restored)",
-            "CREATE INDEX IF NOT EXISTS log_time ON log (raised)",
+            // The log's order, newest first: the window asks for its first
+            // rows a few times a second, which must not sort the whole log.
+            "CREATE INDEX IF NOT EXISTS log_when ON log (COALESCE(raised, restored), seq, id)",
+            "CREATE INDEX IF NOT EXISTS log_unacked ON log (site, id) WHERE ack_by IS NULL",
             "CREATE TABLE IF NOT EXISTS acks (id INTEGER PRIMARY KEY AUTOINCREMENT, log_id INTEGER, "
             "site TEXT, seq INTEGER, by TEXT, note TEXT, time TEXT)",
         };
