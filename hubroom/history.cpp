@@ -108,6 +108,7 @@ bool History::open(const QString& path, QString* error) {
 
 void History::close() {
     if (connection_.isEmpty()) return;
+    statements_.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (depth_ > 0) db.commit();
@@ -116,6 +117,20 @@ void History::close() {
     QSqlDatabase::removeDatabase(connection_);
     connection_.clear();
     depth_ = 0;
+}
+
+QSqlQuery* History::run(const QString& sql, const QVariantList& binds) const {
+    auto& q = statements_[sql];
+    if (!q) {
+        q = std::make_unique<QSqlQuery>(QSqlDatabase::database(connection_));
+        if (!q->prepare(sql)) {
+            q.reset();
+            statements_.erase(sql);
+            return nullptr;
+        }
+    }
+    for (int i = 0; i < binds.size(); ++i) q->bindValue(i, binds[i]);
+    return q->exec() ? q.get() : nullptr;
 }
 
 void History::begin() {
@@ -128,50 +143,36 @@ void History::commit() {
 
 std::optional<LogEntry> History::addEvent(const QString& site, const EventMsg& e) {
     if (!isLoggedElement(e.element) || connection_.isEmpty()) return std::nullopt;
-    QSqlDatabase db = QSqlDatabase::database(connection_);
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT OR IGNORE INTO events (site, seq, barrier, element, onoff, time) "
-                             "VALUES (?, ?, ?, ?, ?, ?)"));
-    q.addBindValue(site);
-    q.addBindValue(static_cast<qlonglong>(e.seq));
-    q.addBindValue(e.barrier);
-    q.addBindValue(e.element);
-    q.addBindValue(e.on ? 1 : 0);
-    q.addBindValue(isoTime(e.time));
-    if (!q.exec() || q.numRowsAffected() != 1) return std::nullopt;
+    const QSqlQuery* ins = run(QStringLiteral("INSERT OR IGNORE INTO events (site, seq, barrier, element, onoff, time) "
+                                              "VALUES (?, ?, ?, ?, ?, ?)"),
+                               {site, static_cast<qlonglong>(e.seq), e.barrier, e.element, e.on ? 1 : 0, isoTime(e.time)});
+    if (!ins || ins->numRowsAffected() != 1) return std::nullopt;
 
     // The element's neighbours in seq order, whatever order they arrived in:
     // a raise is closed by the first restore after it, before the next raise.
     const auto neighbour = [&](bool on, bool after) -> std::optional<std::pair<std::uint64_t, QDateTime>> {
-        QSqlQuery n(db);
-        n.prepare(QStringLiteral("SELECT seq, time FROM events WHERE site = ? AND barrier = ? AND element = ? "
-                                 "AND onoff = ? AND seq %1 ? ORDER BY seq %2 LIMIT 1")
-                      .arg(after ? QLatin1String(">") : QLatin1String("<"),
-                           after ? QLatin1String("ASC") : QLatin1String("DESC")));
-        n.addBindValue(site);
-        n.addBindValue(e.barrier);
-        n.addBindValue(e.element);
-        n.addBindValue(on ? 1 : 0);
-        n.addBindValue(static_cast<qlonglong>(e.seq));
-        if (!n.exec() || !n.next()) return std::nullopt;
-        return std::pair{static_cast<std::uint64_t>(n.value(0).toLongLong()), parseIsoTime(n.value(1).toString())};
+        QSqlQuery* n = run(QStringLiteral("SELECT seq, time FROM events WHERE site = ? AND barrier = ? AND element = ? "
+                                          "AND onoff = ? AND seq %1 ? ORDER BY seq %2 LIMIT 1")
+                               .arg(after ? QLatin1String(">") : QLatin1String("<"),
+                                    after ? QLatin1String("ASC") : QLatin1String("DESC")),
+                           {site, e.barrier, e.element, on ? 1 : 0, static_cast<qlonglong>(e.seq)});
+        if (!n || !n->next()) return std::nullopt;
+        std::pair out{static_cast<std::uint64_t>(n->value(0).toLongLong()), parseIsoTime(n->value(1).toString())};
+        n->finish();
+        return out;
     };
     const auto entryWith = [&](const char* column, std::uint64_t seq) -> std::optional<qint64> {
-        QSqlQuery f(db);
-        f.prepare(QStringLiteral("SELECT id FROM log WHERE site = ? AND barrier = ? AND element = ? AND %1 = ?")
-                      .arg(QLatin1String(column)));
-        f.addBindValue(site);
-        f.addBindValue(e.barrier);
-        f.addBindValue(e.element);
-        f.addBindValue(static_cast<qlonglong>(seq));
-        if (!f.exec() || !f.next()) return std::nullopt;
-        return f.value(0).toLongLong();
+        QSqlQuery* f = run(QStringLiteral("SELECT id FROM log WHERE site = ? AND barrier = ? AND element = ? AND %1 = ?")
+                               .arg(QLatin1String(column)),
+                           {site, e.barrier, e.element, static_cast<qlonglong>(seq)});
+        if (!f || !f->next()) return std::nullopt;
+        const qint64 id = f->value(0).toLongLong();
+        f->finish();
+        return id;
     };
     const auto exec = [&](const QString& sql, const QVariantList& binds) {
-        QSqlQuery u(db);
-        u.prepare(sql);
-        for (const QVariant& v : binds) u.addBindValue(v);
-        return u.exec() ? u.lastInsertId().toLongLong() : qint64(0);
+        const QSqlQuery* u = run(sql, binds);
+        return u ? u->lastInsertId().toLongLong() : qint64(0);
     };
     const QString site_ = site;
     const auto insert = [&](const QVariant& seq, const QVariant& raised, const QVariant& restored,
@@ -251,11 +252,11 @@ bool History::acknowledge(qint64 id, const QString& by, const QString& note, con
 }
 
 std::optional<LogEntry> History::entry(qint64 id) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral("SELECT %1 FROM log WHERE id = ?").arg(QLatin1String(kColumns)));
-    q.addBindValue(id);
-    if (!q.exec() || !q.next()) return std::nullopt;
-    return entryOf(q);
+    QSqlQuery* q = run(QStringLiteral("SELECT %1 FROM log WHERE id = ?").arg(QLatin1String(kColumns)), {id});
+    if (!q || !q->next()) return std::nullopt;
+    LogEntry e = entryOf(*q);
+    q->finish();
+    return e;
 }
 
 std::vector<LogEntry> History::search(const LogQuery& lq) const {
@@ -303,12 +304,9 @@ long long History::storedEvents() const {
 
 void History::saveSite(const QString& site, std::uint64_t contiguous) {
     if (connection_.isEmpty()) return;
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral("INSERT INTO sites (name, contiguous) VALUES (?, ?) "
-                             "ON CONFLICT(name) DO UPDATE SET contiguous = excluded.contiguous"));
-    q.addBindValue(site);
-    q.addBindValue(static_cast<qlonglong>(contiguous));
-    q.exec();
+    run(QStringLiteral("INSERT INTO sites (name, contiguous) VALUES (?, ?) "
+                       "ON CONFLICT(name) DO UPDATE SET contiguous = excluded.contiguous"),
+        {site, static_cast<qlonglong>(contiguous)});
 }
 
 std::vector<std::pair<QString, std::uint64_t>> History::sites() const {

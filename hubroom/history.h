@@ -6,7 +6,11 @@
 #include "hubroom/payloads.h"
 
 #include <QDateTime>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
+#include <map>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -83,7 +87,12 @@ public:
     void commit();
 
 private:
+    // The statement for sql, prepared once and kept: a busy room runs the
+    // same few statements hundreds of times a second. Executed with binds.
+    QSqlQuery* run(const QString& sql, const QVariantList& binds) const;
+
     QString connection_;
+    mutable std::map<QString, std::unique_ptr<QSqlQuery>> statements_;
     int depth_ = 0;
 };
 
