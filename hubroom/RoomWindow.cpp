@@ -251,7 +251,7 @@ void RoomWindow::refreshNow() {
                                 ? logModel_->entries()[static_cast<size_t>(logView_->currentIndex().row())].id
                                 : 0;
         LogQuery q = query();
-        q.limit = 1000; // the newest; the search and the export reach the rest
+        q.limit = 300; // the newest; the search by period and the export reach the rest
         logModel_->setEntries(room_.history().search(q));
         for (int r = 0; keep && r < logModel_->rowCount(); ++r)
             if (logModel_->entries()[static_cast<size_t>(r)].id == keep) {

@@ -54,6 +54,7 @@ SiteGrid::SiteGrid(QWidget* parent) : QWidget(parent) {
 
 void SiteGrid::setTiles(std::vector<Tile> tiles) {
     tiles_ = std::move(tiles);
+    if (cache_.size() > 2 * tiles_.size() + 64) cache_.clear(); // sites filtered away
     updateGeometry();
     setMinimumHeight(heightForWidth(width()));
     update();
@@ -109,8 +110,31 @@ void SiteGrid::paintEvent(QPaintEvent* e) {
         for (int c = 0; c < cols; ++c) {
             const int i = r * cols + c;
             if (i >= static_cast<int>(tiles_.size())) return;
-            paintTile(p, tiles_[static_cast<size_t>(i)], tileRect(i));
+            paintCached(p, tiles_[static_cast<size_t>(i)], tileRect(i));
         }
+}
+
+void SiteGrid::paintCached(QPainter& p, const Tile& t, const QRect& r) {
+    // A tile is drawn again only when what it shows changed: in a busy room
+    // most tiles are the same from one refresh to the next.
+    QString key = t.name + QLatin1Char('|') + QString::number(static_cast<int>(t.status)) + t.link +
+                  QLatin1Char('|') + t.hubText + (t.silent ? QLatin1String("|s") : QLatin1String("|-")) +
+                  (t.name == selected_ ? QLatin1String("|x") : QLatin1String("|-")) +
+                  (italian_ ? QLatin1String("|i") : QLatin1String("|e"));
+    for (int b = 0; b < 8; ++b)
+        key += QChar(u'a' + static_cast<int>(t.cells[static_cast<size_t>(b)]) +
+                     (t.present[static_cast<size_t>(b)] ? 0 : 10));
+    Cached& c = cache_[t.name];
+    const qreal dpr = devicePixelRatioF();
+    if (c.key != key || c.pixmap.isNull() || c.pixmap.devicePixelRatio() != dpr) {
+        c.key = key;
+        c.pixmap = QPixmap(qRound(kTileW * dpr), qRound(kTileH * dpr));
+        c.pixmap.setDevicePixelRatio(dpr);
+        c.pixmap.fill(Qt::transparent);
+        QPainter tp(&c.pixmap);
+        paintTile(tp, t, QRect(0, 0, kTileW, kTileH));
+    }
+    p.drawPixmap(r.topLeft(), c.pixmap);
 }
 
 void SiteGrid::paintTile(QPainter& p, const Tile& t, const QRect& r) const {

@@ -3,7 +3,9 @@
 // costs one widget, and only the tiles in view are drawn.
 #include "hubroom/sites.h"
 
+#include <QPixmap>
 #include <QWidget>
+#include <map>
 
 namespace hub::room {
 
@@ -62,6 +64,12 @@ protected:
 private:
     int columns() const;
     void paintTile(QPainter& p, const Tile& t, const QRect& r) const;
+    void paintCached(QPainter& p, const Tile& t, const QRect& r);
+    struct Cached {
+        QString key;
+        QPixmap pixmap;
+    };
+    std::map<QString, Cached> cache_;
     std::vector<Tile> tiles_;
     QString selected_;
     bool italian_ = false;
