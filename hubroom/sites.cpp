@@ -1,6 +1,8 @@
 #include "hubroom/sites.h"
 
+#include "monitor/display/zoom.h"
 #include "monitor/elementevents.h"
+#include "monitor/settings/settingsdecoders.h"
 
 namespace hub::room {
 
@@ -21,10 +23,26 @@ QString conditionName(Condition c) {
     return QString::fromLatin1(names[static_cast<int>(c)]);
 }
 
-bool Site::hasBarrier(int barrier) const {
-    if (!settings) return true;
-    return settings->couples[static_cast<size_t>((barrier - 1) / 2)];
+std::uint8_t barriersOf(const SettingsMsg& m) {
+    MonitorModel model;
+    HubState hub;
+    resetDisplay(model, hub, true, false);
+    if (isSwHub(m.kind)) {
+        std::array<std::uint8_t, kSwBlockSize> b{};
+        std::copy_n(m.block.begin(), kSwBlockSize, b.begin());
+        RiceviSet_SW(model, hub, m.kind, b, false);
+    } else {
+        std::array<std::uint8_t, kTcBlockSize> b{};
+        std::copy_n(m.block.begin(), kTcBlockSize, b.begin());
+        RiceviSet_TC(model, hub, m.kind, b, false, nullptr);
+    }
+    std::uint8_t mask = 0;
+    for (int b = 1; b <= 8; ++b)
+        if (model.barrier(b).visible) mask |= static_cast<std::uint8_t>(1u << (b - 1));
+    return mask;
 }
+
+bool Site::hasBarrier(int barrier) const { return (barriers >> (barrier - 1)) & 1u; }
 
 Condition Site::worst() const {
     Condition w = Condition::None;
@@ -103,7 +121,9 @@ Handled SiteTable::handle(const QString& topic, const QByteArray& payload, qint6
     } else if (t->name == QLatin1String("settings")) {
         const auto m = parseSettings(payload, &err);
         if (!m) return refuse();
-        siteRef(t->site).settings = *m;
+        Site& s = siteRef(t->site);
+        if (!s.settings || s.settings->block != m->block || s.settings->kind != m->kind) s.barriers = barriersOf(*m);
+        s.settings = *m;
     } else if (t->name == QLatin1String("state")) {
         const auto m = parseState(payload, &err);
         if (!m) return refuse();

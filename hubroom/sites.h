@@ -16,6 +16,10 @@
 
 namespace hub::room {
 
+// The barriers a settings block shows (bit b-1 for barrier b), decoded by the
+// same decoders as the monitor, so that a tile has the site's barriers.
+std::uint8_t barriersOf(const SettingsMsg& m);
+
 // A barrier's worst current condition, in rising severity.
 enum class Condition : std::uint8_t { None, Beam, Blind, Stb, Disq, Fault, Tamper, Alarm };
 // The worst condition among the active elements (bit e-1 for element e, 1..14).
@@ -33,6 +37,7 @@ struct Site {
     QString port;
     QString hubText;
     std::optional<SettingsMsg> settings;
+    std::uint8_t barriers = 0xFF; // bit b-1: barrier b shown, by the settings decoders
     std::optional<StateMsg> state;
     std::array<std::uint16_t, 8> active{}; // per barrier: elements active now
     bool silent = false;

@@ -41,25 +41,36 @@ write("quarry", [[0, 0, 0], [0, 0, 0, 0, 0, 0x10]] + [[0, 0, 0, 0x04, 0, 0x10]] 
 write("depot", [[0, 0, 0], [0, 0, 0x80, 0x01, 0, 0]] + [[0, 0x02, 0x80, 0x01, 0, 0x40]] * 600)
 write("harbour", [[0, 0, 0]] * 600)
 PY
-    for s in north-gate quarry depot harbour; do
-        "$bin/tools/hubdat/hubdat" publish "$work/$s.dat" --uplink "mqtt://127.0.0.1:$port/$s" --rate 1 --now \
-            --journal-dir "$work" >/dev/null 2>&1 &
-        pids+=($!)
-        [ "$s" = harbour ] && harbour=$!
-    done
-    sleep 4
-    kill -9 "$harbour" 2>/dev/null || true # no clean stop: the broker publishes its last will
-    echo "broker: mqtt://127.0.0.1:$port"
     room=("$bin/hubroom/hubroom" --broker "mqtt://room@127.0.0.1:$port" --history "$work/room.sqlite"
           --archive "$work/archive")
+    start_sites() {
+        for s in north-gate quarry depot harbour; do
+            "$bin/tools/hubdat/hubdat" publish "$work/$s.dat" --uplink "mqtt://127.0.0.1:$port/$s" --rate 1 --now \
+                --journal-dir "$work" >/dev/null 2>&1 &
+            pids+=($!)
+            [ "$s" = harbour ] && harbour=$!
+        done
+        sleep 4
+        kill -9 "$harbour" 2>/dev/null || true # no clean stop: the broker publishes its last will
+    }
+    echo "broker: mqtt://127.0.0.1:$port"
+    # The room first, so that it sees the sites' first events.
     if [ -n "${DISPLAY:-}" ]; then
-        "${room[@]}"
+        "${room[@]}" &
+        room_pid=$!
+        sleep 2
+        start_sites
+        wait "$room_pid"
         exit
     fi
     shots="${HUB_DEMO_SHOTS:-$here/build/room-demo}"
     mkdir -p "$shots"
-    HUBROOM_SCREENSHOT_DIR="$shots" HUBROOM_SCREENSHOT_DELAY_MS="${HUB_DEMO_DELAY_MS:-3000}" \
-        xvfb-run -a -s "-screen 0 1280x800x24" "${room[@]}"
+    HUBROOM_SCREENSHOT_DIR="$shots" HUBROOM_SCREENSHOT_DELAY_MS="${HUB_DEMO_DELAY_MS:-8000}" \
+        xvfb-run -a -s "-screen 0 1280x800x24" "${room[@]}" &
+    room_pid=$!
+    sleep 2
+    start_sites
+    wait "$room_pid"
     [ -s "$shots/room-grid.png" ] || { echo "demo: no screenshot was written" >&2; exit 1; }
     exit
 fi

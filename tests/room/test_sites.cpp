@@ -58,6 +58,28 @@ TEST(SiteConditions, WorstConditionOfEachBarrierFromEventsAndStates) {
     }
 }
 
+TEST(SiteConditions, BarriersComeFromTheSettingsBlockNotFromItsSummary) {
+    struct Case {
+        const char* block;   // SW block: byte 6 says which couples are fitted
+        const char* couples; // the summary's claim, deliberately wrong
+        std::uint8_t barriers;
+    };
+    const std::vector<Case> cases = {
+        {"FF0000000000030500", "[true,true,true,true]", 0x0F},
+        {"FF0000000000050500", "[true,true,true,true]", 0x33},
+        {"FF00000000000F0500", "[false,false,false,false]", 0xFF},
+    };
+    for (const Case& c : cases) {
+        SiteTable t;
+        t.handle(topic("s", "settings"),
+                 QStringLiteral(R"({"v":1,"kind":65,"block":"%1","couples":%2,"beams":[8,8,8,8],"time":"2026-12-08T03:00:00.000Z"})")
+                     .arg(QLatin1String(c.block), QLatin1String(c.couples))
+                     .toUtf8(),
+                 0);
+        EXPECT_EQ(t.site("s")->barriers, c.barriers) << c.block;
+    }
+}
+
 TEST(SiteConditions, SeverityOrdersAlarmBeforeFaultBeforeLostAndSilent) {
     SiteTable t;
     t.handle(topic("alarm", "event"), event(1, 1, "alarm", true), 0);
