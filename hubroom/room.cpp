@@ -1,0 +1,137 @@
+#include "hubroom/room.h"
+
+#include "monitor/elementevents.h"
+
+namespace hub::room {
+
+Room::Room(RoomOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)), sites_(options_.prefix, options_.silentAfter) {
+    clock_.start();
+    now_ = [this] { return clock_.elapsed(); };
+    if (!options_.archiveDir.isEmpty()) archive_ = std::make_unique<Archive>(options_.archiveDir);
+    // Coarse timers: a room of hundreds of sites must not keep a core awake.
+    tick_.setTimerType(Qt::CoarseTimer);
+    tick_.setInterval(options_.tickMs);
+    connect(&tick_, &QTimer::timeout, this, &Room::tick);
+    tick_.start();
+    beepTimer_.setInterval(options_.beepEveryMs);
+    connect(&beepTimer_, &QTimer::timeout, this, [this] {
+        ++beepCount_;
+        if (beep_) beep_();
+    });
+}
+
+Room::~Room() { closeArchive(); }
+
+void Room::closeArchive() {
+    if (archive_) archive_->closeAll();
+}
+
+bool Room::open(QString* error) {
+    if (options_.historyPath.isEmpty()) return true;
+    if (!history_.open(options_.historyPath, error)) return false;
+    for (const auto& [site, contiguous] : history_.sites()) {
+        sites_.restoreBaseline(site, contiguous);
+        saved_[site] = contiguous;
+    }
+    // Alarms left unacknowledged when the room closed still call for someone.
+    for (const LogEntry& e : history_.unacknowledged())
+        if (e.element == Element::Alarm) {
+            startBeeping();
+            break;
+        }
+    return true;
+}
+
+void Room::persist(const QString& site) {
+    const Site* s = sites_.site(site);
+    if (!s || !s->baseline) return;
+    auto& saved = saved_[site];
+    if (saved == s->contiguous && saved != 0) return;
+    saved = s->contiguous;
+    history_.saveSite(site, s->contiguous);
+}
+
+void Room::message(const QString& topic, const QByteArray& payload) {
+    const Handled h = sites_.handle(topic, payload, now_());
+    if (h.site.isEmpty()) return;
+    const Site* s = sites_.site(h.site);
+    if (h.resendFrom && publish_)
+        publish_(options_.prefix + QLatin1Char('/') + h.site + QStringLiteral("/resend"),
+                 resendPayload(*h.resendFrom));
+    if (archive_ && s) {
+        if (h.topic == QLatin1String("settings") && s->settings) archive_->settings(h.site, *s->settings);
+        if (h.topic == QLatin1String("state") && s->state) archive_->state(h.site, *s->state);
+    }
+    if (h.event && isLoggedElement(h.event->element)) {
+        // The log entry and the numbering move together, so a restart neither
+        // loses nor repeats an entry.
+        history_.begin();
+        const auto entry = history_.addEvent(h.site, *h.event);
+        persist(h.site);
+        history_.commit();
+        if (entry) {
+            emit logChanged(entry->id);
+            if (h.event->on && h.event->element == Element::Alarm) {
+                startBeeping();
+                emit alarmRaised(h.site);
+            }
+        }
+    } else if (h.event) {
+        persist(h.site);
+    } else if (h.topic == QLatin1String("state")) {
+        persist(h.site);
+    }
+    emit siteChanged(h.site);
+}
+
+void Room::tick() {
+    const SiteTable::Tick t = sites_.tick(now_());
+    for (const auto& [site, from] : t.resend)
+        if (publish_)
+            publish_(options_.prefix + QLatin1Char('/') + site + QStringLiteral("/resend"),
+                     resendPayload(from));
+    for (const QString& site : t.changed) emit siteChanged(site);
+}
+
+bool Room::acknowledge(qint64 entryId, const QString& by, const QString& note) {
+    LogEntry e;
+    const QDateTime at = QDateTime::currentDateTimeUtc();
+    if (!history_.acknowledge(entryId, by, note, at, &e)) return false;
+    if (publish_)
+        publish_(options_.prefix + QLatin1Char('/') + e.site + QStringLiteral("/ack"),
+                 ackPayload(e.seq, by, note, at));
+    emit logChanged(entryId);
+    bool alarmsOpen = false;
+    for (const LogEntry& u : history_.unacknowledged())
+        if (u.element == Element::Alarm) alarmsOpen = true;
+    if (!alarmsOpen) stopBeeping();
+    return true;
+}
+
+int Room::acknowledgeSite(const QString& site, const QString& by, const QString& note) {
+    int n = 0;
+    for (const LogEntry& e : history_.unacknowledged(site))
+        if (acknowledge(e.id, by, note)) ++n;
+    return n;
+}
+
+void Room::silence() { stopBeeping(); }
+
+void Room::startBeeping() {
+    if (beeping_) return;
+    beeping_ = true;
+    ++beepCount_;
+    if (beep_) beep_();
+    beepTimer_.start();
+    emit beepingChanged(true);
+}
+
+void Room::stopBeeping() {
+    if (!beeping_) return;
+    beeping_ = false;
+    beepTimer_.stop();
+    emit beepingChanged(false);
+}
+
+} // namespace hub::room

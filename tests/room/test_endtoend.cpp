@@ -1,0 +1,247 @@
+// The room against a private broker: sites published by a test client or by
+// `hubdat publish`, the room connected as hubroom connects.
+#include "broker.h"
+#include "hubroom/RoomWindow.h"
+#include "hubroom/SiteGrid.h"
+#include "hubroom/roomlink.h"
+#include "recording.h"
+#include "roomfeed.h"
+#include "toolrun.h"
+
+#include "../broker/mqttclient.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using namespace hub::room;
+using namespace roomtest;
+
+namespace {
+
+struct RoomUnderTest {
+    std::unique_ptr<Room> room;
+    std::unique_ptr<RoomLink> link;
+    RoomUnderTest(const RoomOptions& o, int port, const QString& clientId = QStringLiteral("hubroom-test")) {
+        room = std::make_unique<Room>(o);
+        EXPECT_TRUE(room->open());
+        const auto url = hub::MqttUrl::parse(QStringLiteral("mqtt://127.0.0.1:%1").arg(port));
+        link = std::make_unique<RoomLink>(*room, roomMqttOptions(*url, {}, {}, clientId));
+        link->start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return link->connection().state() == hub::MqttConnection::State::Connected; }, 5000));
+        // The subscription is made on connect; one round trip settles it.
+        QTest::qWait(100);
+    }
+    const Site* site(const char* name) const { return room->sites().site(QString::fromLatin1(name)); }
+};
+
+std::string s(const QByteArray& b) { return b.toStdString(); }
+std::string t(const char* site, const char* name) { return topic(site, name).toStdString(); }
+
+// Site k's event n: an alarm on barrier k raised on odd n, restored on even n.
+QByteArray alarmEvent(int k, unsigned long long n) { return event(n, k, "alarm", n % 2 == 1); }
+
+TEST(RoomEndToEnd, EventsOfThreeSitesReachTheGridAndTheLogInOrder) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    RoomOptions o;
+    o.historyPath = dir.filePath("room.sqlite");
+    RoomUnderTest r(o, broker.port());
+    testmqtt::Client site;
+    ASSERT_EQ(site.connect(broker.port(), "", ""), 0);
+    const char* names[] = {"alpha", "bravo", "charlie"};
+    for (const char* n : names) {
+        site.publish(t(n, "status"), s(status("online")), true);
+        site.publish(t(n, "link"), s(link("receiving")), true);
+        site.publish(t(n, "settings"), s(settingsSw()), true);
+    }
+    const int kEvents = 20;
+    for (int e = 1; e <= kEvents; ++e)
+        for (int k = 0; k < 3; ++k) site.publish(t(names[k], "event"), s(alarmEvent(k + 1, static_cast<unsigned long long>(e))));
+    // The last event of each site raised nothing: end each in alarm.
+    for (int k = 0; k < 3; ++k) site.publish(t(names[k], "event"), s(alarmEvent(k + 1, kEvents + 1)));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (const char* n : names)
+            if (!r.site(n) || r.site(n)->contiguous != kEvents + 1) return false;
+        return true;
+    }, 10000));
+    RoomWindow w(*r.room, false);
+    w.refreshNow();
+    ASSERT_EQ(w.grid()->tiles().size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        const Site* st = r.site(names[k]);
+        EXPECT_EQ(st->status, SiteStatus::Online);
+        EXPECT_EQ(st->condition(k + 1), Condition::Alarm) << names[k];
+        const auto log = r.room->history().search({QString::fromLatin1(names[k]), 0, {}, {}, {}, 0});
+        ASSERT_EQ(log.size(), static_cast<size_t>(kEvents / 2 + 1)) << names[k];
+        // Newest first: raises 21, 19, ... 1; each but the newest restored by the next event.
+        for (size_t i = 0; i < log.size(); ++i) {
+            EXPECT_EQ(log[i].seq, kEvents + 1 - 2 * i) << names[k] << " row " << i;
+            EXPECT_EQ(log[i].restoreSeq, i == 0 ? 0u : log[i].seq + 1) << names[k] << " row " << i;
+        }
+    }
+}
+
+TEST(RoomEndToEnd, ClosedDuringEventsAndRestartedEveryEventIsLoggedOnce) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    RoomOptions o;
+    o.historyPath = dir.filePath("room.sqlite");
+    testmqtt::Client site;
+    ASSERT_EQ(site.connect(broker.port(), "", ""), 0);
+    ASSERT_EQ(site.subscribe(t("delta", "resend")), 1);
+    unsigned long long seq = 0;
+    const auto publish = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            ++seq;
+            site.publish(t("delta", "event"), s(alarmEvent(1, seq)));
+            site.publish(t("delta", "state"), s(state(seq % 2 ? "000002000000000000000000" : "000000000000000000000000", seq)), true);
+        }
+    };
+    {
+        RoomUnderTest r(o, broker.port());
+        publish(10);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return r.site("delta") && r.site("delta")->contiguous == 10; }, 5000));
+        publish(5); // some of these may still be on their way as the room closes
+        r.link->stop();
+    }
+    publish(25);
+    RoomUnderTest r(o, broker.port());
+    // A site answers a resend as the uplink does: its events again from `from`.
+    size_t answered = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const auto asked = site.messages();
+        for (; answered < asked.size(); ++answered) {
+            const auto from = QJsonDocument::fromJson(QByteArray::fromStdString(asked[answered].payload)).object().value("from").toInt();
+            for (unsigned long long n = static_cast<unsigned long long>(from); n <= seq; ++n)
+                site.publish(t("delta", "event"), s(alarmEvent(1, n)));
+        }
+        return r.site("delta") && r.site("delta")->contiguous == 40;
+    }, 10000)) << (r.site("delta") ? r.site("delta")->contiguous : 0);
+    const auto log = r.room->history().search({});
+    QString rows;
+    for (const LogEntry& e : log) rows += QStringLiteral("%1/%2/%3 ").arg(e.seq).arg(e.raised.isValid()).arg(e.restoreSeq);
+    ASSERT_EQ(log.size(), 20u) << "20 raises, each once: " << rows.toStdString();
+    for (size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].seq, 39 - 2 * i);
+        EXPECT_EQ(log[i].restoreSeq, 40 - 2 * i);
+    }
+    EXPECT_EQ(r.site("delta")->condition(1), Condition::None);
+}
+
+TEST(RoomEndToEnd, AnAcknowledgementReachesTheSitesAckTopic) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    RoomOptions o;
+    o.historyPath = dir.filePath("room.sqlite");
+    RoomUnderTest r(o, broker.port());
+    testmqtt::Client site;
+    ASSERT_EQ(site.connect(broker.port(), "", ""), 0);
+    ASSERT_EQ(site.subscribe(t("echo", "ack")), 1);
+    site.publish(t("echo", "event"), s(event(7, 3, "tamper", true)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !r.room->history().unacknowledged("echo").empty(); }, 5000));
+    ASSERT_TRUE(r.room->acknowledge(r.room->history().unacknowledged("echo")[0].id, "Verdi", "gate checked"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !site.messages().empty(); }, 5000));
+    const QJsonObject ack = QJsonDocument::fromJson(QByteArray::fromStdString(site.messages()[0].payload)).object();
+    EXPECT_EQ(ack.value("v").toInt(), 1);
+    EXPECT_EQ(ack.value("seq").toInt(), 7);
+    EXPECT_EQ(ack.value("by").toString(), "Verdi");
+    EXPECT_EQ(ack.value("note").toString(), "gate checked");
+}
+
+// A recording of about a minute: settings, then states with alarms and faults.
+QString writeRecording(const QString& path) {
+    const std::uint8_t block[9] = {0xFF, 0, 0, 0, 0, 0, 3, 5, 0};
+    std::vector<testrec::Bytes> recs{testrec::startEnd(testrec::at(2026, 12, 8, 10, 0, 0)),
+                                     testrec::settings(testrec::at(2026, 12, 8, 10, 0, 0), 0x41, block)};
+    const hub::StateRecord steps[] = {
+        {}, {0x01, 0, 0x02}, {0x01, 0x04, 0x02}, {0, 0, 0}, {0, 0, 0, 0, 0, 0x10}, {0, 0, 0x40, 0, 0, 0x10},
+        {0x80, 0, 0, 0, 0, 0x02}, {0, 0x01, 0x02, 0, 0, 0x02},
+    };
+    int sec = 1;
+    for (const auto& st : steps) recs.push_back(testrec::state(testrec::at(2026, 12, 8, 10, 0, sec++), st));
+    testrec::writeFile(path, recs);
+    return path;
+}
+
+TEST(RoomEndToEnd, ASiteKilledWithoutACleanStopShowsLost) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    RoomOptions o;
+    o.historyPath = dir.filePath("room.sqlite");
+    RoomUnderTest r(o, broker.port());
+    QProcess site;
+    site.start(testtool::hubdatPath(),
+               {"publish", writeRecording(dir.filePath("site.dat")), "--uplink",
+                QStringLiteral("mqtt://127.0.0.1:%1/foxtrot").arg(broker.port()), "--rate", "0.01",
+                "--journal-dir", dir.path()});
+    ASSERT_TRUE(site.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.site("foxtrot") && r.site("foxtrot")->status == SiteStatus::Online; }, 5000));
+    QElapsedTimer since;
+    since.start();
+    ::kill(static_cast<pid_t>(site.processId()), SIGKILL);
+    site.waitForFinished(2000);
+    // The broker's last will; keep-alive 10 s.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.site("foxtrot")->status == SiteStatus::Lost; }, 15000));
+    std::printf("lost shown %lld ms after the kill\n", static_cast<long long>(since.elapsed()));
+    RoomWindow w(*r.room, false);
+    w.refreshNow();
+    EXPECT_EQ(w.grid()->tiles()[0].status, SiteStatus::Lost);
+}
+
+TEST(RoomEndToEnd, TheArchiveOfAPublishedRecordingReplaysToTheRecordingsState) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    RoomOptions o;
+    o.historyPath = dir.filePath("room.sqlite");
+    o.archiveDir = dir.filePath("archive");
+    RoomUnderTest r(o, broker.port());
+    const QString rec = writeRecording(dir.filePath("site.dat"));
+    const auto pub = testtool::hubdat({"publish", rec, "--uplink", QStringLiteral("mqtt://127.0.0.1:%1/golf").arg(broker.port()),
+                                       "--rate", "max", "--journal-dir", dir.path()});
+    ASSERT_EQ(pub.code, 0) << pub.err.constData();
+    const hub::StateRecord last{0, 0x01, 0x02, 0, 0, 0x02};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.site("golf") && r.site("golf")->state && r.site("golf")->state->record == last; }, 5000));
+    const QString archived = r.room->archive()->currentFile("golf");
+    ASSERT_FALSE(archived.isEmpty());
+    r.link->stop();
+    r.room->closeArchive();
+    const auto a = testtool::hubdat({"replay", archived, "--json"});
+    const auto b = testtool::hubdat({"replay", rec, "--json"});
+    ASSERT_EQ(a.code, 0);
+    ASSERT_EQ(b.code, 0);
+    const QJsonObject ja = QJsonDocument::fromJson(a.out).object(), jb = QJsonDocument::fromJson(b.out).object();
+    EXPECT_EQ(ja.value("hub"), jb.value("hub"));
+    EXPECT_EQ(ja.value("couples"), jb.value("couples"));
+    // Which LEDs are on at the end, barrier by barrier. (The memory of LEDs
+    // that were on in between depends on which records the site published.)
+    const auto onLeds = [](const QJsonObject& j) {
+        QStringList out;
+        for (const auto& bv : j.value("barriers").toArray()) {
+            const QJsonObject bar = bv.toObject();
+            QString row = bar.value("visible").toBool() ? "v" : "-";
+            for (const auto& lv : bar.value("leds").toArray()) {
+                const QString lens = lv.toObject().value("lens").toString();
+                row += (lens == "#FF0000" || lens == "#00FF00" || lens == "#FFFF00" || lens == "#00FFFF") ? "1" : "0";
+            }
+            out << row;
+        }
+        return out;
+    };
+    EXPECT_EQ(onLeds(ja), onLeds(jb));
+    EXPECT_TRUE(onLeds(jb).join("").contains('1')) << "the recording ends with something on";
+}
+
+} // namespace
