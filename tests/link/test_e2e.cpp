@@ -248,10 +248,11 @@ void recordingHoldsWhatTheSimulatedHubSent() {
             EXPECT_EQ(f.settings[0].block[static_cast<size_t>(i)], 0) << c.name << " padding " << i;
 
         const auto sentRecords = sim.lines('R');
-        if (c.args.contains("--churn-every"))
+        if (c.args.contains("--churn-every")) {
             for (size_t i = 3; i < sentRecords.size(); i += 4)
                 for (size_t k = 0; k < 12; ++k)
                     ASSERT_NE(sentRecords[i][k], sentRecords[i - 1][k]) << "record " << i << " byte " << k;
+        }
         const auto expected = changes(sentRecords, received);
         EXPECT_GT(expected.size(), 3u) << c.name;
         EXPECT_EQ(f.states, expected) << c.name;

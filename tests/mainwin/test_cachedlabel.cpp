@@ -88,7 +88,9 @@ TEST(CachedLabel, ShowsWhatAPlainLabelShowsOnEveryColourOfItsPanel) {
             const QImage want = plain->shown();
             EXPECT_EQ(kept->shown(), want) << c.name << " on #" << std::hex << colour;
             // The flip painted the panel once (a plain label has it painted twice).
-            if (!c.buttonShown) EXPECT_EQ(kept->counter.paints, 1) << c.name << " on #" << std::hex << colour;
+            if (!c.buttonShown) {
+                EXPECT_EQ(kept->counter.paints, 1) << c.name << " on #" << std::hex << colour;
+            }
         }
         // Three colours seen; the picture path was the one compared.
         EXPECT_EQ(static_cast<hub::CachedLabel*>(kept->caption)->pictures(), c.buttonShown ? 0 : 3) << c.name;
