@@ -143,6 +143,21 @@ def outbox_inputs():
     }
 
 
+def room_inputs():
+    def msg(kind, site, payload):
+        return bytes([(site << 3) | kind, len(payload)]) + payload
+    def event(seq, barrier=1, element=1, on=1):
+        return bytes([0x80 | 4, 6, 0, seq, 120, barrier, element, on])
+    status = msg(0, 0, b'{"v":1,"state":"online","program":"hubmonitor","since":"2026-12-08T03:12:45.120Z"}')
+    state = msg(3, 1, b'{"v":1,"record":"000000000000000000000000","time":"2026-12-08T03:12:45.120Z","seq":3}')
+    return {
+        "in-order": status + event(1) + event(2, 2, 3) + event(3, 4, 6, 0),
+        "gap-then-fill": event(1) + event(4) + bytes([0x38, 0]) + event(2) + event(3) + event(4),
+        "state-ahead": state + event(1) + event(2) + event(3),
+        "garbage": msg(2, 2, b'{"v":1,"kind":64,"block":"zz"}') + msg(4, 3, b'{"v":1,"seq":1}'),
+    }
+
+
 def write(target, name, data):
     d = os.path.join(HERE, "corpus", target)
     os.makedirs(d, exist_ok=True)
@@ -172,6 +187,8 @@ def main():
         write("settings", name, data)
     for name, data in outbox_inputs().items():
         write("outbox", name, data)
+    for name, data in room_inputs().items():
+        write("room", name, data)
     # The player: a first byte for the index's granularity and the positions,
     # then a recording; one of several acquisitions with the clock going back.
     for (name, data), knob in zip(recs.items(), [0x00, 0x15, 0x2A, 0x3F, 0x81, 0x96, 0xEB]):
