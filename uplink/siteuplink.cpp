@@ -253,6 +253,7 @@ private:
         if (m_refusedSeqs.erase(seq) && m_refusedSeqs.empty()) {
             m_refusedRetries = 0;
             m_status.refusal.clear();
+            m_refusalKey.clear();
         }
         m_status.refused = m_refusedSeqs.size();
         // Confirmations are written a little later, many at once.
@@ -273,7 +274,10 @@ private:
         if (it == m_tokenSeq.end()) {
             // Not an event (status, link, state, settings): nothing to keep, but
             // said, unless refused events are being said already.
-            if (m_refusedSeqs.empty()) m_status.refusal = QStringLiteral("the broker refused %1: %2").arg(t, why);
+            if (m_refusedSeqs.empty() && m_refusalKey != t + why) {
+                m_refusalKey = t + why;
+                m_status.refusal = QStringLiteral("the broker refused %1: %2").arg(t, why);
+            }
             report();
             return;
         }
@@ -282,10 +286,15 @@ private:
         m_refusedSeqs.insert(seq);
         m_retryDue.insert(seq);
         m_status.refused = m_refusedSeqs.size();
-        m_status.refusal = QStringLiteral("the broker refused %1 (event %2): %3; it stays in the journal")
-                               .arg(t)
-                               .arg(seq)
-                               .arg(why);
+        // Said once for a run of refusals, not once an event: the count tells the rest.
+        if (m_refusalKey != t + why) {
+            m_refusalKey = t + why;
+            m_status.refusal =
+                QStringLiteral("the broker refused %1 (event %2): %3; refused events stay in the journal")
+                    .arg(t)
+                    .arg(seq)
+                    .arg(why);
+        }
         if (!m_refusedTimer.isActive())
             m_refusedTimer.start(int(MqttConnection::reconnectDelay(m_refusedRetries++,
                                                                     QRandomGenerator::global()->generateDouble())
@@ -383,6 +392,7 @@ private:
     std::set<std::uint64_t> m_refusedSeqs; // refused by the broker, not taken since
     std::set<std::uint64_t> m_retryDue;    // refused, to go out again when m_refusedTimer fires
     int m_refusedRetries = 0;
+    QString m_refusalKey; // the topic and reason m_status.refusal speaks of
     std::vector<std::uint64_t> m_new; // numbered, not yet published
     std::optional<LinkState> m_linkState;
     QDateTime m_linkSince;
