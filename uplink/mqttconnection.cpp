@@ -2,12 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mosquitto.h>
@@ -69,8 +71,11 @@ QString MqttConnection::reasonText(int code) {
 class MqttWorker : public QObject {
 public:
     MqttWorker(MqttOptions options, MqttConnection* facade)
-        : m_opt(std::move(options)), m_facade(facade), m_misc(this), m_retry(this), m_writeLater(this) {
+        : m_opt(std::move(options)), m_facade(facade), m_facadeAlive(facade), m_misc(this), m_retry(this),
+          m_writeLater(this), m_flush(this) {
         initLibraryOnce();
+        m_flush.setSingleShot(true);
+        connect(&m_flush, &QTimer::timeout, this, [this] { flush(); });
         m_misc.setInterval(1000);
         m_retry.setSingleShot(true);
         m_writeLater.setSingleShot(true);
@@ -155,7 +160,39 @@ public:
 private:
     enum Pump { Read, Write, Misc };
 
-    template <class F> void post(F&& f) { QMetaObject::invokeMethod(m_facade, std::forward<F>(f), Qt::QueuedConnection); }
+    // What the facade hears is queued, never said from inside a library
+    // callback. A facade on this very thread (an uplink sharing it) gets it
+    // from a zero timer, many at once: posting an event a time would wake
+    // this thread's own loop through its event fd for every PUBACK.
+    template <class F> void post(F&& f) {
+        if (m_facade->thread() != QThread::currentThread()) {
+            QMetaObject::invokeMethod(m_facade, std::forward<F>(f), Qt::QueuedConnection);
+            return;
+        }
+        m_posts.emplace_back(std::forward<F>(f));
+        if (!m_flush.isActive()) m_flush.start(0);
+    }
+
+    void flush() {
+        m_flushing = true;
+        const QPointer<MqttWorker> alive(this);
+        while (!m_posts.empty()) {
+            std::vector<std::function<void()>> batch;
+            batch.swap(m_posts);
+            for (auto& f : batch) {
+                if (!m_facadeAlive) break; // the facade went, and with it whoever listened
+                f();
+                if (!alive) return;
+            }
+            if (!m_facadeAlive) m_posts.clear();
+        }
+        m_flushing = false;
+    }
+
+public:
+    bool flushing() const { return m_flushing; }
+
+private:
 
     void setState(MqttConnection::State s, const QString& detail) {
         m_facade->m_state.store(s);
@@ -376,7 +413,10 @@ private:
     MqttConnection* m_facade;
     mosquitto* m_mosq = nullptr;
     std::unique_ptr<QSocketNotifier> m_read, m_write;
-    QTimer m_misc, m_retry, m_writeLater;
+    QPointer<MqttConnection> m_facadeAlive;
+    QTimer m_misc, m_retry, m_writeLater, m_flush;
+    std::vector<std::function<void()>> m_posts; // for a facade on this thread, in order
+    bool m_flushing = false;
     bool m_running = false;
     bool m_connected = false;
     bool m_justConnected = false;
@@ -412,7 +452,7 @@ MqttConnection::~MqttConnection() {
     if (m_ownThread) {
         delete m_worker;
         delete m_thread;
-    } else if (QThread::currentThread() == m_thread) {
+    } else if (QThread::currentThread() == m_thread && !m_worker->flushing()) {
         delete m_worker;
     } else {
         m_worker->deleteLater();

@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -443,6 +444,42 @@ TEST(UplinkPublish, AKeptSessionGetsWhatWasPublishedWhileItWasAway) {
         EXPECT_EQ(arrived, !clean);
         if (arrived) EXPECT_EQ(got.front().toStdString(), "while away");
         again.stop();
+    }
+}
+
+// A connection driven by the thread that listens to it (an uplink sharing
+// its thread) hears of its PUBACKs in bunches: every token once, in order;
+// and a listener may delete the connection from such a slot.
+TEST(UplinkPublish, AConnectionOnItsListenersThreadConfirmsInOrderAndMayBeDeletedFromASlot) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    hub::MqttOptions o;
+    o.url = *hub::MqttUrl::parse(brokerUrl(broker.port(), "North"));
+    for (const bool deleteInSlot : {false, true}) {
+        SCOPED_TRACE(deleteInSlot ? "deleted in a slot" : "kept");
+        auto* c = new hub::MqttConnection(o, QThread::currentThread());
+        std::vector<quint64> sent, delivered;
+        bool gone = false;
+        QObject::connect(c, &hub::MqttConnection::connected, [&] {
+            for (int i = 0; i < 50; ++i) sent.push_back(c->publish("hub/North/event", QByteArray::number(i), 1));
+        });
+        QObject::connect(c, &hub::MqttConnection::delivered, [&](quint64 t) {
+            delivered.push_back(t);
+            if (deleteInSlot && delivered.size() == 10) {
+                delete c;
+                gone = true;
+            }
+        });
+        c->start();
+        if (deleteInSlot) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return gone; }, 5000));
+            QTest::qWait(50); // whatever was still queued for the dead connection goes nowhere
+            EXPECT_EQ(delivered.size(), 10u);
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() >= 50; }, 5000));
+            EXPECT_EQ(delivered, sent);
+            delete c;
+        }
     }
 }
 
