@@ -394,6 +394,43 @@ TEST(UplinkPublish, EventsUnderAnotherSitesNameAreRefusedAndStayInTheJournal) {
     for (const auto& m : room.received()) EXPECT_NE(m.topic.rfind("hub/South/", 0), 0u) << m.topic;
 }
 
+// Refused events go out again at the reconnect pace, not in a loop: the
+// broker sees them once, then again after a second or so, and not more.
+TEST(UplinkPublish, RefusedEventsAreSentAgainAtTheReconnectPaceNotInALoop) {
+    testsupport::BrokerOptions opts;
+    opts.allowAnonymous = false;
+    opts.users = {{"North", "pw"}};
+    opts.acl = "user North\ntopic write hub/North/#\n";
+    opts.verbose = true;
+    testsupport::PrivateBroker broker(opts);
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    hub::UplinkConfig c;
+    c.url = *hub::MqttUrl::parse(brokerUrl(broker.port(), "South", "North"));
+    c.password = "pw";
+    c.program = "test";
+    c = hub::withJournalIn(c, dir.path());
+    hub::SiteUplink site(c);
+    QString error;
+    ASSERT_TRUE(site.start(&error)) << error.toStdString();
+    auto denied = [&] {
+        const std::string log = broker.log();
+        std::size_t n = 0;
+        for (std::size_t at = log.find("Denied PUBLISH"); at != std::string::npos; at = log.find("Denied PUBLISH", at + 1))
+            if (log.compare(log.find('\'', at) + 1, 15, "hub/South/event") == 0) ++n;
+        return n;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.status().connection == hub::UplinkStatus::Connection::Online; }, 5000));
+    site.postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
+    site.postState(testrec::coupleRecord(0, 0, 0, 0x02), QDateTime::currentDateTimeUtc()); // 2 events
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.status().refused == 2; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return denied() >= 4; }, 3000)) << denied();
+    QTest::qWait(300);
+    EXPECT_LE(denied(), 6u);
+    EXPECT_EQ(site.status().refused, 2u);
+    site.stop();
+}
+
 // A connection that asks the broker to keep its session (a control room)
 // gets, when it comes back, the QoS 1 messages published while it was away;
 // one with a clean session does not.
