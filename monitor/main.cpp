@@ -190,6 +190,10 @@ int startUplink(hub::TAnalisiBarre& w, const hub::UplinkSettings& set, const hub
                              !s.detail.startsWith(QLatin1String("connecting")))
                              std::fprintf(stderr, "hubmonitor: uplink %s: %s\n", qPrintable(site),
                                           qPrintable(s.detail));
+                         // An event the broker refused is as serious: said whatever the mode.
+                         if (s.refusal != last.refusal && !s.refusal.isEmpty())
+                             std::fprintf(stderr, "hubmonitor: uplink %s: %s\n", qPrintable(site),
+                                          qPrintable(s.refusal));
                          // A failing journal is said every time its reason changes, never dropped.
                          if (s.journalError != last.journalError && !s.journalError.isEmpty())
                              std::fprintf(stderr, "hubmonitor: uplink %s: %s; events are kept in memory\n",

@@ -2,15 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <mutex>
 #include <set>
 #include <unistd.h>
@@ -32,14 +35,47 @@ void initLibraryOnce() {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
+
+// A kept session never expires on the broker's side by itself: a site or a
+// room may be away for days and must find what was published meanwhile.
+constexpr uint32_t kSessionKeptForever = 0xFFFFFFFF;
 } // namespace
+
+QString MqttConnection::reasonText(int code) {
+    switch (code) {
+    case 0x10: return QStringLiteral("no matching subscribers");
+    case 0x80: return QStringLiteral("unspecified error");
+    case 0x83: return QStringLiteral("implementation specific error");
+    case 0x84: return QStringLiteral("unsupported protocol version");
+    case 0x85: return QStringLiteral("client identifier not valid");
+    case 0x86: return QStringLiteral("bad user name or password");
+    case 0x87: return QStringLiteral("not authorised");
+    case 0x88: return QStringLiteral("server unavailable");
+    case 0x89: return QStringLiteral("server busy");
+    case 0x8A: return QStringLiteral("banned");
+    case 0x8C: return QStringLiteral("bad authentication method");
+    case 0x90: return QStringLiteral("topic name invalid");
+    case 0x91: return QStringLiteral("packet identifier in use");
+    case 0x95: return QStringLiteral("packet too large");
+    case 0x97: return QStringLiteral("quota exceeded");
+    case 0x99: return QStringLiteral("payload format invalid");
+    case 0x9A: return QStringLiteral("retain not supported");
+    case 0x9B: return QStringLiteral("QoS not supported");
+    case 0x9F: return QStringLiteral("connection rate exceeded");
+    default: break;
+    }
+    return QStringLiteral("reason code 0x%1").arg(code, 2, 16, QLatin1Char('0'));
+}
 
 // Lives on the network thread; every member is touched only there.
 class MqttWorker : public QObject {
 public:
     MqttWorker(MqttOptions options, MqttConnection* facade)
-        : m_opt(std::move(options)), m_facade(facade), m_misc(this), m_retry(this), m_writeLater(this) {
+        : m_opt(std::move(options)), m_facade(facade), m_facadeAlive(facade), m_misc(this), m_retry(this),
+          m_writeLater(this), m_flush(this) {
         initLibraryOnce();
+        m_flush.setSingleShot(true);
+        connect(&m_flush, &QTimer::timeout, this, [this] { flush(); });
         m_misc.setInterval(1000);
         m_retry.setSingleShot(true);
         m_writeLater.setSingleShot(true);
@@ -66,8 +102,8 @@ public:
             int lastMid = -1;
             if (last) {
                 const QByteArray topic = last->topic.toUtf8();
-                mosquitto_publish(m_mosq, &lastMid, topic.constData(), int(last->payload.size()),
-                                  last->payload.constData(), 1, last->retain);
+                mosquitto_publish_v5(m_mosq, &lastMid, topic.constData(), int(last->payload.size()),
+                                     last->payload.constData(), 1, last->retain, nullptr);
                 m_stopMid = lastMid;
                 m_stopAcked = false;
                 // mosquitto_loop waits in select(): blocking until the PUBACK, not spinning.
@@ -94,8 +130,8 @@ public:
         int mid = 0;
         m_publishing = true;
         m_doneWhilePublishing.clear();
-        const int rc = mosquitto_publish(m_mosq, &mid, topic.constData(), int(msg.payload.size()),
-                                         msg.payload.constData(), std::clamp(msg.qos, 0, 1), msg.retain);
+        const int rc = mosquitto_publish_v5(m_mosq, &mid, topic.constData(), int(msg.payload.size()),
+                                            msg.payload.constData(), std::clamp(msg.qos, 0, 1), msg.retain, nullptr);
         m_publishing = false;
         if (rc != MOSQ_ERR_SUCCESS) {
             post([f = m_facade, token] { emit f->undelivered(token); });
@@ -108,7 +144,7 @@ public:
         if (m_doneWhilePublishing.count(mid)) {
             post([f = m_facade, token] { emit f->delivered(token); });
         } else {
-            m_inflight[mid] = token;
+            m_inflight[mid] = Inflight{token, msg.topic};
         }
         settle();
     }
@@ -124,7 +160,39 @@ public:
 private:
     enum Pump { Read, Write, Misc };
 
-    template <class F> void post(F&& f) { QMetaObject::invokeMethod(m_facade, std::forward<F>(f), Qt::QueuedConnection); }
+    // What the facade hears is queued, never said from inside a library
+    // callback. A facade on this very thread (an uplink sharing it) gets it
+    // from a zero timer, many at once: posting an event a time would wake
+    // this thread's own loop through its event fd for every PUBACK.
+    template <class F> void post(F&& f) {
+        if (m_facade->thread() != QThread::currentThread()) {
+            QMetaObject::invokeMethod(m_facade, std::forward<F>(f), Qt::QueuedConnection);
+            return;
+        }
+        m_posts.emplace_back(std::forward<F>(f));
+        if (!m_flush.isActive()) m_flush.start(0);
+    }
+
+    void flush() {
+        m_flushing = true;
+        const QPointer<MqttWorker> alive(this);
+        while (!m_posts.empty()) {
+            std::vector<std::function<void()>> batch;
+            batch.swap(m_posts);
+            for (auto& f : batch) {
+                if (!m_facadeAlive) break; // the facade went, and with it whoever listened
+                f();
+                if (!alive) return;
+            }
+            if (!m_facadeAlive) m_posts.clear();
+        }
+        m_flushing = false;
+    }
+
+public:
+    bool flushing() const { return m_flushing; }
+
+private:
 
     void setState(MqttConnection::State s, const QString& detail) {
         m_facade->m_state.store(s);
@@ -141,7 +209,9 @@ private:
         m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), id.isEmpty() ? true : m_opt.cleanSession,
                                this);
         if (!m_mosq) return lose(QStringLiteral("cannot create the MQTT client"));
-        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        // MQTT 5: a broker that refuses a publish (its ACL) says so in the
+        // PUBACK; 3.1.1 acknowledges it like any other and drops it.
+        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
         mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
         if (!m_opt.url.user.isEmpty()) {
             const QByteArray u = m_opt.url.user.toUtf8(), p = m_opt.password.toUtf8();
@@ -163,11 +233,15 @@ private:
             mosquitto_will_set(m_mosq, t.constData(), int(m_opt.will->payload.size()), m_opt.will->payload.constData(),
                                std::clamp(m_opt.will->qos, 0, 1), m_opt.will->retain);
         }
-        mosquitto_connect_callback_set(m_mosq, &MqttWorker::onConnect);
+        mosquitto_connect_v5_callback_set(m_mosq, &MqttWorker::onConnect);
         mosquitto_disconnect_callback_set(m_mosq, &MqttWorker::onDisconnect);
-        mosquitto_publish_callback_set(m_mosq, &MqttWorker::onPublish);
+        mosquitto_publish_v5_callback_set(m_mosq, &MqttWorker::onPublish);
         mosquitto_message_callback_set(m_mosq, &MqttWorker::onMessage);
 
+        // Without an expiry interval an MQTT 5 broker ends the session with
+        // the connection, clean start or not.
+        if (!m_opt.cleanSession && !id.isEmpty() && !keepSession())
+            return lose(QStringLiteral("cannot ask %1 to keep the session").arg(where()));
         const QByteArray host = m_opt.url.host.toUtf8();
         const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_opt.url.port, m_opt.keepAliveSeconds);
         if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_CONN_PENDING) {
@@ -183,6 +257,22 @@ private:
         connect(m_write.get(), &QSocketNotifier::activated, this, [this] { pump(Write); });
         m_misc.start();
         settle();
+    }
+
+    // libmosquitto has no asynchronous connect taking CONNECT properties, and
+    // its blocking one would hold this thread for as long as an unreachable
+    // host takes to time out. The blocking call stores the properties for the
+    // handle's connects before it looks at the address, so one given an
+    // impossible port stores them and returns at once; the asynchronous
+    // connect then sends them. A session test pins this.
+    bool keepSession() {
+        mosquitto_property* props = nullptr;
+        if (mosquitto_property_add_int32(&props, MQTT_PROP_SESSION_EXPIRY_INTERVAL, kSessionKeptForever) !=
+            MOSQ_ERR_SUCCESS)
+            return false;
+        const int rc = mosquitto_connect_bind_v5(m_mosq, "127.0.0.1", -1, m_opt.keepAliveSeconds, nullptr, props);
+        mosquitto_property_free_all(&props);
+        return rc == MOSQ_ERR_INVAL;
     }
 
     void pump(Pump what) {
@@ -265,13 +355,13 @@ private:
         m_justConnected = false;
         // Whatever the broker has not confirmed is the caller's to send again, in order.
         std::vector<quint64> lost;
-        for (const auto& [mid, token] : m_inflight) lost.push_back(token);
+        for (const auto& [mid, f] : m_inflight) lost.push_back(f.token);
         m_inflight.clear();
         std::sort(lost.begin(), lost.end());
         for (quint64 token : lost) post([f = m_facade, token] { emit f->undelivered(token); });
     }
 
-    static void onConnect(mosquitto*, void* obj, int rc) {
+    static void onConnect(mosquitto*, void* obj, int rc, int, const mosquitto_property*) {
         auto* self = static_cast<MqttWorker*>(obj);
         if (rc == 0) {
             self->m_connected = true;
@@ -280,8 +370,7 @@ private:
             self->setState(MqttConnection::State::Connected, QStringLiteral("connected to %1").arg(self->where()));
             return;
         }
-        const QString why = QStringLiteral("%1 refused the connection: %2")
-                                .arg(self->where(), QString::fromUtf8(mosquitto_connack_string(rc)));
+        const QString why = QStringLiteral("%1 refused the connection: %2").arg(self->where(), MqttConnection::reasonText(rc));
         self->m_pendingRefusal = why;
         self->m_pendingLoss = why;
     }
@@ -291,7 +380,7 @@ private:
             self->m_pendingLoss = rc == 0 ? QStringLiteral("disconnected from %1").arg(self->where())
                                           : QStringLiteral("connection to %1 lost").arg(self->where());
     }
-    static void onPublish(mosquitto*, void* obj, int mid) {
+    static void onPublish(mosquitto*, void* obj, int mid, int reason, const mosquitto_property*) {
         auto* self = static_cast<MqttWorker*>(obj);
         if (mid == self->m_stopMid) self->m_stopAcked = true;
         const auto it = self->m_inflight.find(mid);
@@ -299,9 +388,18 @@ private:
             if (self->m_publishing) self->m_doneWhilePublishing.insert(mid);
             return;
         }
-        const quint64 token = it->second;
+        const Inflight f = it->second;
         self->m_inflight.erase(it);
-        self->post([f = self->m_facade, token] { emit f->delivered(token); });
+        // Codes below 0x80 are successes ("no matching subscribers" among them).
+        if (reason >= 0x80) {
+            const QString why = MqttConnection::reasonText(reason);
+            self->post([c = self->m_facade, f, why] {
+                emit c->rejected(f.token, f.topic, why);
+                emit c->undelivered(f.token);
+            });
+            return;
+        }
+        self->post([c = self->m_facade, t = f.token] { emit c->delivered(t); });
     }
     static void onMessage(mosquitto*, void* obj, const mosquitto_message* m) {
         auto* self = static_cast<MqttWorker*>(obj);
@@ -315,7 +413,10 @@ private:
     MqttConnection* m_facade;
     mosquitto* m_mosq = nullptr;
     std::unique_ptr<QSocketNotifier> m_read, m_write;
-    QTimer m_misc, m_retry, m_writeLater;
+    QPointer<MqttConnection> m_facadeAlive;
+    QTimer m_misc, m_retry, m_writeLater, m_flush;
+    std::vector<std::function<void()>> m_posts; // for a facade on this thread, in order
+    bool m_flushing = false;
     bool m_running = false;
     bool m_connected = false;
     bool m_justConnected = false;
@@ -324,7 +425,11 @@ private:
     int m_stopMid = -1;
     bool m_stopAcked = false;
     QString m_pendingLoss, m_pendingRefusal;
-    std::map<int, quint64> m_inflight; // message id -> caller's token
+    struct Inflight {
+        quint64 token;
+        QString topic;
+    };
+    std::map<int, Inflight> m_inflight; // message id -> the caller's token and topic
     std::set<int> m_doneWhilePublishing;
     std::vector<std::pair<QString, int>> m_subs;
 };
@@ -347,7 +452,7 @@ MqttConnection::~MqttConnection() {
     if (m_ownThread) {
         delete m_worker;
         delete m_thread;
-    } else if (QThread::currentThread() == m_thread) {
+    } else if (QThread::currentThread() == m_thread && !m_worker->flushing()) {
         delete m_worker;
     } else {
         m_worker->deleteLater();

@@ -7,8 +7,9 @@
 //
 // Delivery is the caller's business, on purpose: a message is either
 // delivered() (QoS 1: the broker's PUBACK; QoS 0: written to the socket) or
-// undelivered() (not connected when it was to go out, or the connection fell
-// before the broker confirmed it). Nothing is kept or resent behind the
+// undelivered() (not connected when it was to go out, the connection fell
+// before the broker confirmed it, or the broker refused it: rejected() comes
+// first then, with the broker's reason). Nothing is kept or resent behind the
 // caller's back, so a caller holding a journal never gets a stale copy from a
 // library queue after a reconnect.
 #include "uplink/mqtturl.h"
@@ -36,7 +37,8 @@ struct MqttOptions {
     QString password;     // empty: none sent
     QString caFile;       // mqtts: the CA to trust; empty: the system's CAs
     QString clientId;     // empty: a random one (then cleanSession must stay true)
-    bool cleanSession = true;
+    bool cleanSession = true; // false: the broker keeps the session, without expiry
+
     int keepAliveSeconds = 10;
     std::optional<MqttMessage> will; // published by the broker if the connection dies
 };
@@ -57,6 +59,8 @@ public:
     // Delay before reconnect attempt `failures` (0 = first retry): 1 s doubling,
     // plus random jitter up to half of it, never over 60 s. `u` in [0, 1).
     static std::chrono::milliseconds reconnectDelay(int failures, double u);
+    // An MQTT 5 reason code in words ("not authorised").
+    static QString reasonText(int code);
 
     // With no thread given, the connection starts and owns a thread of its own.
     explicit MqttConnection(MqttOptions options, QThread* networkThread = nullptr, QObject* parent = nullptr);
@@ -88,6 +92,9 @@ signals:
     void refused(const QString& reason);
     void delivered(quint64 token);
     void undelivered(quint64 token);
+    // The broker answered a QoS 1 message with a failure (its ACL refused the
+    // topic, a quota...): the message was dropped. undelivered() follows.
+    void rejected(quint64 token, const QString& topic, const QString& reason);
     void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
 
 private:

@@ -8,8 +8,10 @@
 #include <QFile>
 #include <QHash>
 #include <QThread>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <cstdio>
+#include <set>
 
 namespace hub {
 
@@ -31,6 +33,7 @@ QString UplinkStatus::text(const QString& site) const {
     }
     // Online the count comes and goes with every event; it matters while the broker is away.
     if (unconfirmed > 0 && connection != Connection::Online) s += QStringLiteral(", %1 unconfirmed").arg(unconfirmed);
+    if (refused > 0) s += QStringLiteral(", %1 REFUSED BY THE BROKER").arg(refused);
     if (!journalError.isEmpty()) s += QStringLiteral(", JOURNAL FAILING");
     return s;
 }
@@ -38,7 +41,10 @@ QString UplinkStatus::text(const QString& site) const {
 class SiteUplinkCore : public QObject {
 public:
     SiteUplinkCore(UplinkConfig config, SiteUplink* facade)
-        : m_c(std::move(config)), m_facade(facade), m_stateTimer(this), m_confirmTimer(this), m_reportTimer(this) {
+        : m_c(std::move(config)), m_facade(facade), m_stateTimer(this), m_confirmTimer(this), m_reportTimer(this),
+          m_refusedTimer(this) {
+        m_refusedTimer.setSingleShot(true);
+        connect(&m_refusedTimer, &QTimer::timeout, this, [this] { retryRefused(); });
         m_confirmTimer.setSingleShot(true);
         m_reportTimer.setSingleShot(true);
         connect(&m_reportTimer, &QTimer::timeout, this, [this] { report(); });
@@ -89,6 +95,8 @@ public:
         connect(m_conn, &MqttConnection::disconnected, this, [this] { m_online = false; });
         connect(m_conn, &MqttConnection::delivered, this, [this](quint64 t) { onDelivered(t); });
         connect(m_conn, &MqttConnection::undelivered, this, [this](quint64 t) { m_tokenSeq.remove(t); });
+        connect(m_conn, &MqttConnection::rejected, this,
+                [this](quint64 t, const QString& topic, const QString& why) { onRejected(t, topic, why); });
         connect(m_conn, &MqttConnection::messageReceived, this,
                 [this](const QString& t, const QByteArray& p, bool retained) { onMessage(t, p, retained); });
         m_conn->subscribe(topic("ack"), 1);
@@ -100,6 +108,7 @@ public:
     void end(int timeoutMs) {
         m_stateTimer.stop();
         m_confirmTimer.stop();
+        m_refusedTimer.stop();
         m_reportTimer.stop();
         if (m_stateDirty && m_online) publishState();
         if (m_conn) {
@@ -117,6 +126,8 @@ public:
         m_status.connection = UplinkStatus::Connection::Off;
         m_status.detail = QStringLiteral("stopped");
         report();
+        // The core is deleted from another thread once this one is over.
+        m_reportTimer.stop();
     }
 
     void acquisitionStarted(const QString& port, const QDateTime& time) {
@@ -221,6 +232,9 @@ private:
     void onConnected() {
         m_online = true;
         m_refused = false;
+        // The refused events go out again below with all the others.
+        m_refusedTimer.stop();
+        m_retryDue.clear();
         m_conn->publish(topic("status"), statusPayload(SiteState::Online, m_c.program, QDateTime::currentDateTimeUtc()),
                         1, true);
         if (m_link) m_conn->publish(*m_link);
@@ -236,6 +250,12 @@ private:
         if (it == m_tokenSeq.end()) return;
         const std::uint64_t seq = it.value();
         m_tokenSeq.erase(it);
+        if (m_refusedSeqs.erase(seq) && m_refusedSeqs.empty()) {
+            m_refusedRetries = 0;
+            m_status.refusal.clear();
+            m_refusalKey.clear();
+        }
+        m_status.refused = m_refusedSeqs.size();
         // Confirmations are written a little later, many at once.
         QString error;
         m_outbox.hold();
@@ -244,6 +264,49 @@ private:
         m_status.unconfirmed = m_outbox.unconfirmedCount();
         report();
         checkDrained();
+    }
+
+    // The broker dropped the event (its ACL refused the topic, a quota...): it
+    // stays in the journal, is said, and goes out again at the reconnect
+    // pace rather than at once, which would only be refused again.
+    void onRejected(quint64 token, const QString& t, const QString& why) {
+        const auto it = m_tokenSeq.find(token);
+        if (it == m_tokenSeq.end()) {
+            // Not an event (status, link, state, settings): nothing to keep, but
+            // said, unless refused events are being said already.
+            if (m_refusedSeqs.empty() && m_refusalKey != t + why) {
+                m_refusalKey = t + why;
+                m_status.refusal = QStringLiteral("the broker refused %1: %2").arg(t, why);
+            }
+            report();
+            return;
+        }
+        const std::uint64_t seq = it.value();
+        m_tokenSeq.erase(it);
+        m_refusedSeqs.insert(seq);
+        m_retryDue.insert(seq);
+        m_status.refused = m_refusedSeqs.size();
+        // Said once for a run of refusals, not once an event: the count tells the rest.
+        if (m_refusalKey != t + why) {
+            m_refusalKey = t + why;
+            m_status.refusal =
+                QStringLiteral("the broker refused %1 (event %2): %3; refused events stay in the journal")
+                    .arg(t)
+                    .arg(seq)
+                    .arg(why);
+        }
+        if (!m_refusedTimer.isActive())
+            m_refusedTimer.start(int(MqttConnection::reconnectDelay(m_refusedRetries++,
+                                                                    QRandomGenerator::global()->generateDouble())
+                                         .count()));
+        report();
+    }
+
+    void retryRefused() {
+        if (!m_online) return; // the reconnect sends them
+        for (std::uint64_t seq : m_retryDue)
+            if (const auto p = m_outbox.payload(seq); p && m_refusedSeqs.count(seq)) publishEvent(seq, *p);
+        m_retryDue.clear();
     }
 
     void onMessage(const QString& t, const QByteArray& payload, bool retained) {
@@ -298,7 +361,9 @@ private:
     void report() {
         if (m_status == m_reported) return;
         const bool countsOnly = m_status.connection == m_reported.connection && m_status.detail == m_reported.detail &&
-                                m_status.journalError == m_reported.journalError;
+                                m_status.journalError == m_reported.journalError &&
+                                m_status.refusal == m_reported.refusal &&
+                                (m_status.refused == 0) == (m_reported.refused == 0);
         if (countsOnly && m_reportTimer.isActive()) return;
         m_reported = m_status;
         QMetaObject::invokeMethod(m_facade, [f = m_facade, s = m_status] { f->onCoreStatus(s); },
@@ -323,6 +388,11 @@ private:
     QTimer m_stateTimer;
     QTimer m_confirmTimer;
     QTimer m_reportTimer;
+    QTimer m_refusedTimer;
+    std::set<std::uint64_t> m_refusedSeqs; // refused by the broker, not taken since
+    std::set<std::uint64_t> m_retryDue;    // refused, to go out again when m_refusedTimer fires
+    int m_refusedRetries = 0;
+    QString m_refusalKey; // the topic and reason m_status.refusal speaks of
     std::vector<std::uint64_t> m_new; // numbered, not yet published
     std::optional<LinkState> m_linkState;
     QDateTime m_linkSince;

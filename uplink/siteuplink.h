@@ -43,6 +43,8 @@ struct UplinkStatus {
     std::uint64_t lastSeq = 0;   // the last event numbered
     std::size_t unconfirmed = 0; // events the broker has not confirmed yet
     QString journalError;        // empty while the journal writes
+    std::size_t refused = 0;     // events the broker refused and has not taken since
+    QString refusal;             // the last refusal: the topic, the event and the broker's reason
     // One short line for the window: "uplink SITE: online", "... waiting, 3 unconfirmed".
     QString text(const QString& site) const;
     bool operator==(const UplinkStatus&) const = default;

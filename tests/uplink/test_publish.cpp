@@ -9,12 +9,15 @@
 #include "subscriber.h"
 #include "toolrun.h"
 #include "uplink/contract.h"
+#include "uplink/mqttconnection.h"
+#include "uplink/outbox.h"
 #include "uplink/siteuplink.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -335,6 +338,186 @@ TEST(UplinkPublish, OverTlsToTheShippedControlRoomBroker) {
     EXPECT_EQ(refused.code, 1);
     EXPECT_TRUE(refused.err.contains("TLS")) << refused.err.toStdString();
     EXPECT_TRUE(refused.err.contains("not confirmed")) << refused.err.toStdString();
+}
+
+// A site that writes under another site's name, with the shipped ACL: the
+// broker drops its events, and the site must not count them as delivered.
+// They stay in the journal, the status names the topic and the reason, and
+// hubdat publish says so and ends with status 1.
+TEST(UplinkPublish, EventsUnderAnotherSitesNameAreRefusedAndStayInTheJournal) {
+    testroom::ControlRoom cr({{"add-site", "North", "north-pw"}, {"add-room", "desk", "desk-pw"}});
+    ASSERT_TRUE(cr.failure.empty()) << cr.failure;
+    testsupport::Subscriber room(cr.broker->port(), {"hub/#"}, {}, "desk", "desk-pw");
+    ASSERT_TRUE(room.waitSubscribed());
+    QTemporaryDir dir;
+
+    hub::UplinkConfig c;
+    c.url = *hub::MqttUrl::parse(brokerUrl(cr.broker->port(), "South", "North"));
+    c.password = "north-pw";
+    c.program = "test";
+    c = hub::withJournalIn(c, dir.filePath("in-process"));
+    QDir().mkpath(dir.filePath("in-process"));
+    hub::SiteUplink site(c);
+    QString error;
+    ASSERT_TRUE(site.start(&error)) << error.toStdString();
+    site.postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
+    site.postState(testrec::coupleRecord(0, 0, 0, 0x02), QDateTime::currentDateTimeUtc()); // 2 events
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.status().refused == 2; }, 5000))
+        << site.status().refusal.toStdString();
+    const hub::UplinkStatus st = site.status();
+    EXPECT_EQ(st.connection, hub::UplinkStatus::Connection::Online);
+    EXPECT_TRUE(st.refusal.contains("hub/South/event")) << st.refusal.toStdString();
+    EXPECT_TRUE(st.refusal.contains("not authorised")) << st.refusal.toStdString();
+    EXPECT_EQ(st.unconfirmed, 2u);
+    EXPECT_TRUE(st.text("South").contains("2 REFUSED BY THE BROKER")) << st.text("South").toStdString();
+    site.stop();
+    QFile f(c.journalPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const hub::OutboxContents left = hub::readOutbox(f.readAll());
+    ASSERT_EQ(left.unconfirmed.size(), 2u);
+    EXPECT_EQ(left.unconfirmed.front().seq, 1u);
+
+    writeAlarmRecording(dir.filePath("a.dat"), 4);
+    QFile pw(dir.filePath("pw"));
+    ASSERT_TRUE(pw.open(QIODevice::WriteOnly));
+    pw.write("north-pw\n");
+    pw.close();
+    const auto run = testtool::hubdat({"publish", dir.filePath("a.dat"), "--uplink",
+                                       brokerUrl(cr.broker->port(), "South", "North"), "--uplink-password-file",
+                                       dir.filePath("pw"), "--rate", "max", "--journal-dir", dir.filePath("j"),
+                                       "--timeout", "10"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.err.contains("the broker refused hub/South/")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("not authorised")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("not confirmed")) << run.err.toStdString();
+    // Nothing under South reached the room.
+    for (const auto& m : room.received()) EXPECT_NE(m.topic.rfind("hub/South/", 0), 0u) << m.topic;
+}
+
+// Refused events go out again at the reconnect pace, not in a loop: the
+// broker sees them once, then again after a second or so, and not more.
+TEST(UplinkPublish, RefusedEventsAreSentAgainAtTheReconnectPaceNotInALoop) {
+    testsupport::BrokerOptions opts;
+    opts.allowAnonymous = false;
+    opts.users = {{"North", "pw"}};
+    opts.acl = "user North\ntopic write hub/North/#\n";
+    opts.verbose = true;
+    testsupport::PrivateBroker broker(opts);
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    QTemporaryDir dir;
+    hub::UplinkConfig c;
+    c.url = *hub::MqttUrl::parse(brokerUrl(broker.port(), "South", "North"));
+    c.password = "pw";
+    c.program = "test";
+    c = hub::withJournalIn(c, dir.path());
+    hub::SiteUplink site(c);
+    QString error;
+    ASSERT_TRUE(site.start(&error)) << error.toStdString();
+    auto denied = [&] {
+        const std::string log = broker.log();
+        std::size_t n = 0;
+        for (std::size_t at = log.find("Denied PUBLISH"); at != std::string::npos; at = log.find("Denied PUBLISH", at + 1))
+            if (log.compare(log.find('\'', at) + 1, 15, "hub/South/event") == 0) ++n;
+        return n;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.status().connection == hub::UplinkStatus::Connection::Online; }, 5000));
+    site.postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
+    site.postState(testrec::coupleRecord(0, 0, 0, 0x02), QDateTime::currentDateTimeUtc()); // 2 events
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site.status().refused == 2; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return denied() >= 4; }, 3000)) << denied();
+    QTest::qWait(300);
+    EXPECT_LE(denied(), 6u);
+    EXPECT_EQ(site.status().refused, 2u);
+    site.stop();
+}
+
+// A connection that asks the broker to keep its session (a control room)
+// gets, when it comes back, the QoS 1 messages published while it was away;
+// one with a clean session does not.
+TEST(UplinkPublish, AKeptSessionGetsWhatWasPublishedWhileItWasAway) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    auto options = [&](bool clean, const QString& id) {
+        hub::MqttOptions o;
+        o.url = *hub::MqttUrl::parse(brokerUrl(broker.port(), "room"));
+        o.clientId = id;
+        o.cleanSession = clean;
+        return o;
+    };
+    // Publishes one QoS 1 message and waits for the broker's confirmation.
+    auto publish = [&](const QString& topic, const QByteArray& payload) {
+        hub::MqttConnection p(options(true, "publisher"));
+        p.start();
+        bool done = false;
+        QObject::connect(&p, &hub::MqttConnection::connected, [&] { p.publish(topic, payload, 1); });
+        QObject::connect(&p, &hub::MqttConnection::delivered, [&](quint64) { done = true; });
+        const bool ok = QTest::qWaitFor([&] { return done; }, 5000);
+        p.stop();
+        return ok;
+    };
+    for (const bool clean : {false, true}) {
+        SCOPED_TRACE(clean ? "clean session" : "kept session");
+        const QString topic = clean ? "hub/A/event" : "hub/B/event";
+        {
+            hub::MqttConnection first(options(clean, "room"));
+            std::vector<QByteArray> got;
+            QObject::connect(&first, &hub::MqttConnection::messageReceived,
+                             [&](const QString&, const QByteArray& p, bool) { got.push_back(p); });
+            first.subscribe(topic, 1);
+            first.start();
+            // Subscribed once a message published after it comes in.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return first.state() == hub::MqttConnection::State::Connected; }, 5000));
+            ASSERT_TRUE(publish(topic, "probe"));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !got.empty(); }, 3000));
+            first.stop();
+        }
+        ASSERT_TRUE(publish(topic, "while away"));
+        hub::MqttConnection again(options(clean, "room"));
+        std::vector<QByteArray> got;
+        QObject::connect(&again, &hub::MqttConnection::messageReceived,
+                         [&](const QString&, const QByteArray& p, bool) { got.push_back(p); });
+        again.start();
+        const bool arrived = QTest::qWaitFor([&] { return !got.empty(); }, clean ? 800 : 5000);
+        EXPECT_EQ(arrived, !clean);
+        if (arrived) EXPECT_EQ(got.front().toStdString(), "while away");
+        again.stop();
+    }
+}
+
+// A connection driven by the thread that listens to it (an uplink sharing
+// its thread) hears of its PUBACKs in bunches: every token once, in order;
+// and a listener may delete the connection from such a slot.
+TEST(UplinkPublish, AConnectionOnItsListenersThreadConfirmsInOrderAndMayBeDeletedFromASlot) {
+    testsupport::PrivateBroker broker;
+    ASSERT_TRUE(broker.ok()) << broker.error();
+    hub::MqttOptions o;
+    o.url = *hub::MqttUrl::parse(brokerUrl(broker.port(), "North"));
+    for (const bool deleteInSlot : {false, true}) {
+        SCOPED_TRACE(deleteInSlot ? "deleted in a slot" : "kept");
+        auto* c = new hub::MqttConnection(o, QThread::currentThread());
+        std::vector<quint64> sent, delivered;
+        bool gone = false;
+        QObject::connect(c, &hub::MqttConnection::connected, [&] {
+            for (int i = 0; i < 50; ++i) sent.push_back(c->publish("hub/North/event", QByteArray::number(i), 1));
+        });
+        QObject::connect(c, &hub::MqttConnection::delivered, [&](quint64 t) {
+            delivered.push_back(t);
+            if (deleteInSlot && delivered.size() == 10) {
+                delete c;
+                gone = true;
+            }
+        });
+        c->start();
+        if (deleteInSlot) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return gone; }, 5000));
+            QTest::qWait(50); // whatever was still queued for the dead connection goes nowhere
+            EXPECT_EQ(delivered.size(), 10u);
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() >= 50; }, 5000));
+            EXPECT_EQ(delivered, sent);
+            delete c;
+        }
+    }
 }
 
 // hubdat publish's own checks, before any broker is reached.

@@ -216,6 +216,13 @@ int run(const QStringList& args) {
                 QCoreApplication::exit(kFileError);
             }
             lastJournalError = s.journalError;
+            // The broker dropping an event (its ACL) ends the run like a refused
+            // connection: the events wait in the journal.
+            if (!s.refusal.isEmpty() && exitCode < 0) {
+                std::fprintf(stderr, "hubdat publish: %s: %s\n", qPrintable(raw->site), qPrintable(s.refusal));
+                exitCode = kFileError;
+                QCoreApplication::exit(kFileError);
+            }
             if (s.connection == hub::UplinkStatus::Connection::Refused && exitCode < 0) {
                 std::fprintf(stderr, "hubdat publish: %s: %s\n", qPrintable(raw->site), qPrintable(s.detail));
                 exitCode = kFileError;
