@@ -479,7 +479,9 @@ TEST(UplinkPublish, AKeptSessionGetsWhatWasPublishedWhileItWasAway) {
         again.start();
         const bool arrived = QTest::qWaitFor([&] { return !got.empty(); }, clean ? 800 : 5000);
         EXPECT_EQ(arrived, !clean);
-        if (arrived) EXPECT_EQ(got.front().toStdString(), "while away");
+        if (arrived) {
+            EXPECT_EQ(got.front().toStdString(), "while away");
+        }
         again.stop();
     }
 }
