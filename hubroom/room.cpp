@@ -1,8 +1,41 @@
 #include "hubroom/room.h"
 
+#include "monitor/display/zoom.h"
 #include "monitor/elementevents.h"
+#include "monitor/ricevidati.h"
+#include "monitor/settings/settingsdecoders.h"
 
 namespace hub::room {
+
+SiteModel::SiteModel() {
+    // Laid out as the monitor window lays out its own, so a copy draws alike.
+    model.SetDimeLed(29);
+    resetDisplay(model, hub, true, false);
+}
+
+bool SiteModel::settings(const SettingsMsg& m) {
+    // The retained copy comes again at every connect: only a new block counts.
+    if (m.block == block && m.kind == kind) return false;
+    block = m.block;
+    kind = m.kind;
+    if (isSwHub(m.kind)) {
+        std::array<std::uint8_t, kSwBlockSize> b{};
+        std::copy_n(m.block.begin(), kSwBlockSize, b.begin());
+        RiceviSet_SW(model, hub, m.kind, b, false);
+    } else {
+        std::array<std::uint8_t, kTcBlockSize> b{};
+        std::copy_n(m.block.begin(), kTcBlockSize, b.begin());
+        RiceviSet_TC(model, hub, m.kind, b, false, nullptr);
+    }
+    return true;
+}
+
+void SiteModel::record(const StateRecord& r) { RiceviDati(model, hub, r, false, false, false); }
+
+const SiteModel* Room::model(const QString& site) const {
+    const auto it = models_.find(site);
+    return it == models_.end() ? nullptr : it->second.get();
+}
 
 Room::Room(RoomOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), sites_(options_.prefix, options_.silentAfter) {
@@ -59,9 +92,15 @@ void Room::message(const QString& topic, const QByteArray& payload) {
     if (h.resendFrom && publish_)
         publish_(options_.prefix + QLatin1Char('/') + h.site + QStringLiteral("/resend"),
                  resendPayload(*h.resendFrom));
-    if (archive_ && s) {
-        if (h.topic == QLatin1String("settings") && s->settings) archive_->settings(h.site, *s->settings);
-        if (h.topic == QLatin1String("state") && s->state) archive_->state(h.site, *s->state);
+    if (s && (h.topic == QLatin1String("settings") || !h.records.empty())) {
+        auto& m = models_[h.site];
+        if (!m) m = std::make_unique<SiteModel>();
+        if (h.topic == QLatin1String("settings") && s->settings && m->settings(*s->settings) && archive_)
+            archive_->settings(h.site, *s->settings);
+        for (const StateMsg& r : h.records) {
+            m->record(r.record);
+            if (archive_) archive_->state(h.site, r);
+        }
     }
     if (h.event && isLoggedElement(h.event->element)) {
         // The log entry and the numbering move together, so a restart neither
