@@ -47,6 +47,9 @@ Room::Room(RoomOptions options, QObject* parent)
     tick_.setInterval(options_.tickMs);
     connect(&tick_, &QTimer::timeout, this, &Room::tick);
     tick_.start();
+    commitTimer_.setSingleShot(true);
+    commitTimer_.setInterval(options_.commitEveryMs);
+    connect(&commitTimer_, &QTimer::timeout, this, &Room::flush);
     beepTimer_.setInterval(options_.beepEveryMs);
     connect(&beepTimer_, &QTimer::timeout, this, [this] {
         ++beepCount_;
@@ -54,7 +57,24 @@ Room::Room(RoomOptions options, QObject* parent)
     });
 }
 
-Room::~Room() { closeArchive(); }
+Room::~Room() {
+    flush();
+    closeArchive();
+}
+
+void Room::batch() {
+    if (batchOpen_ || options_.historyPath.isEmpty()) return;
+    history_.begin();
+    batchOpen_ = true;
+    commitTimer_.start();
+}
+
+void Room::flush() {
+    if (!batchOpen_) return;
+    commitTimer_.stop();
+    batchOpen_ = false;
+    history_.commit();
+}
 
 void Room::closeArchive() {
     if (archive_) archive_->closeAll();
@@ -82,6 +102,7 @@ void Room::persist(const QString& site) {
     auto& saved = saved_[site];
     if (saved == s->contiguous && saved != 0) return;
     saved = s->contiguous;
+    batch();
     history_.saveSite(site, s->contiguous);
 }
 
@@ -103,12 +124,11 @@ void Room::message(const QString& topic, const QByteArray& payload) {
         }
     }
     if (h.event && isLoggedElement(h.event->element)) {
-        // The log entry and the numbering move together, so a restart neither
-        // loses nor repeats an entry.
-        history_.begin();
+        // The log entry and the numbering move together (in one batch), so a
+        // restart neither loses nor repeats an entry.
+        batch();
         const auto entry = history_.addEvent(h.site, *h.event);
         persist(h.site);
-        history_.commit();
         if (entry) {
             emit logChanged(entry->id);
             if (h.event->on && h.event->element == Element::Alarm) {
@@ -137,6 +157,8 @@ bool Room::acknowledge(qint64 entryId, const QString& by, const QString& note) {
     LogEntry e;
     const QDateTime at = QDateTime::currentDateTimeUtc();
     if (!history_.acknowledge(entryId, by, note, at, &e)) return false;
+    // An operator's acknowledgement is kept at once, with what came before it.
+    flush();
     if (publish_)
         publish_(options_.prefix + QLatin1Char('/') + e.site + QStringLiteral("/ack"),
                  ackPayload(e.seq, by, note, at));

@@ -24,6 +24,10 @@ struct RoomOptions {
     QString archiveDir;      // empty: no archive
     int beepEveryMs = 1000;
     int tickMs = 1000;       // the coarse timer (silent sites, gaps asked again)
+    // The history's writes are committed together at most this long after
+    // the first of them: one transaction a batch, not one an event. A crash
+    // loses at most this span, which the numbering asks the sites again for.
+    int commitEveryMs = 150;
 };
 
 // A site's monitor as the site draws it: every settings block and state
@@ -78,6 +82,8 @@ public:
     void setClock(std::function<qint64()> now) { now_ = std::move(now); }
     // Ends the archive's files (the room stops).
     void closeArchive();
+    // Commits the history's open batch now.
+    void flush();
 
 signals:
     void siteChanged(const QString& site);
@@ -91,6 +97,8 @@ private:
     void startBeeping();
     void stopBeeping();
     void persist(const QString& site);
+    // Opens the batch the history's writes go into.
+    void batch();
 
     RoomOptions options_;
     SiteTable sites_;
@@ -100,6 +108,8 @@ private:
     BeepFn beep_;
     QTimer tick_;
     QTimer beepTimer_;
+    QTimer commitTimer_;
+    bool batchOpen_ = false;
     QElapsedTimer clock_;
     std::function<qint64()> now_;
     bool beeping_ = false;
