@@ -8,6 +8,7 @@
 #include "roomfeed.h"
 #include "toolrun.h"
 
+#include "../broker/controlroom.h"
 #include "../broker/mqttclient.h"
 
 #include <QDirIterator>
@@ -245,6 +246,58 @@ TEST(RoomEndToEnd, TheArchiveOfAPublishedRecordingReplaysToTheRecordingsState) {
     EXPECT_EQ(ja, jb) << a.out.constData() << "\n----\n" << b.out.constData();
     EXPECT_GT(jb.value("barriers").toArray()[0].toObject().value("leds").toArray()[0].toObject().value("count").toInt(), 0)
         << "the recording counts something";
+}
+
+// The broker as shipped (TLS, passwords, the ACL): the room logs in as a
+// control-room user over mqtts and follows a site; a wrong password never
+// gets it in.
+TEST(RoomEndToEnd, OverTlsWithItsOwnPasswordToTheShippedBroker) {
+    testroom::ControlRoom cr({{"add-site", "kilo", "kilo-pw"}, {"add-room", "desk", "desk-pw"}});
+    ASSERT_TRUE(cr.failure.empty()) << cr.failure;
+    QTemporaryDir dir;
+    RoomOptions o;
+    o.historyPath = dir.filePath("room.sqlite");
+    {
+        History h; // the room knows the site from its first event
+        ASSERT_TRUE(h.open(o.historyPath));
+        h.saveSite("kilo", 0);
+    }
+    Room room(o);
+    ASSERT_TRUE(room.open());
+    const QString tls = QString::number(cr.broker->tlsPort());
+    const auto url = hub::MqttUrl::parse("mqtts://desk@127.0.0.1:" + tls);
+    ASSERT_TRUE(url.has_value());
+    const QString ca = cr.certs() + "/ca.crt";
+    RoomLink link(room, roomMqttOptions(*url, "desk-pw", ca, "hubroom-tls"));
+    link.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.connection().state() == hub::MqttConnection::State::Connected; }, 5000))
+        << link.stateText().toStdString();
+    QTest::qWait(100);
+
+    QFile pw(dir.filePath("pw"));
+    ASSERT_TRUE(pw.open(QIODevice::WriteOnly));
+    pw.write("kilo-pw\n");
+    pw.close();
+    const auto pub = testtool::hubdat({"publish", writeRecording(dir.filePath("site.dat")), "--uplink",
+                                       "mqtts://kilo@127.0.0.1:" + tls + "/kilo", "--uplink-password-file",
+                                       dir.filePath("pw"), "--uplink-ca-file", ca, "--rate", "max",
+                                       "--journal-dir", dir.path()});
+    ASSERT_EQ(pub.code, 0) << pub.err.constData();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const Site* k = room.sites().site("kilo");
+        return k && k->state && k->contiguous == k->state->seq && k->contiguous > 0;
+    }, 5000));
+    EXPECT_EQ(room.sites().site("kilo")->contiguous, 21u);
+    EXPECT_FALSE(room.history().search({QStringLiteral("kilo"), 0, {}, {}, {}, 0}).empty());
+
+    Room other(RoomOptions{});
+    RoomLink wrong(other, roomMqttOptions(*url, "not-the-password", ca, "hubroom-wrong"));
+    wrong.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wrong.connection().state() == hub::MqttConnection::State::Waiting; }, 5000));
+    EXPECT_TRUE(wrong.stateText().contains("authori", Qt::CaseInsensitive)) << wrong.stateText().toStdString();
+    EXPECT_TRUE(other.sites().sites().empty());
+    wrong.stop();
+    link.stop();
 }
 
 } // namespace
