@@ -188,7 +188,7 @@ RoomWindow::RoomWindow(Room& room, bool italian, QWidget* parent)
         gridDirty_ = true;
         const auto m = monitors_.find(site);
         if (m != monitors_.end() && m->second) {
-            if (const Site* s = room_.sites().site(site)) m->second->feed(*s);
+            if (const Site* s = room_.sites().site(site)) m->second->feed(*s, room_.model(site));
         }
         scheduleRefresh();
     });
@@ -273,7 +273,7 @@ SiteMonitor* RoomWindow::openSite(const QString& site) {
         m->setAttribute(Qt::WA_DeleteOnClose);
         monitors_[site] = m;
     }
-    if (const Site* s = room_.sites().site(site)) m->feed(*s);
+    if (const Site* s = room_.sites().site(site)) m->feed(*s, room_.model(site));
     m->show();
     m->raise();
     m->activateWindow();

@@ -2,8 +2,6 @@
 
 #include "hubroom/roomtexts.h"
 #include "monitor/display/zoom.h"
-#include "monitor/ricevidati.h"
-#include "monitor/settings/settingsdecoders.h"
 
 #include <QPalette>
 #include <QVBoxLayout>
@@ -37,31 +35,14 @@ void SiteMonitor::fitPanel() {
     adjustSize();
 }
 
-void SiteMonitor::feed(const Site& s) {
+void SiteMonitor::feed(const Site& s, const SiteModel* m) {
     bool changed = false;
-    if (s.settings && (s.settings->block != appliedBlock_ || s.settings->kind != appliedKind_)) {
-        // New settings: the monitor is laid out again from the block, as at
-        // the site when its hub sends one.
-        const SettingsMsg& m = *s.settings;
-        resetDisplay(monitor_->model(), hub_, true, false);
-        if (isSwHub(m.kind)) {
-            std::array<std::uint8_t, kSwBlockSize> b{};
-            std::copy_n(m.block.begin(), kSwBlockSize, b.begin());
-            RiceviSet_SW(monitor_->model(), hub_, m.kind, b, false);
-        } else {
-            std::array<std::uint8_t, kTcBlockSize> b{};
-            std::copy_n(m.block.begin(), kTcBlockSize, b.begin());
-            RiceviSet_TC(monitor_->model(), hub_, m.kind, b, false, nullptr);
-        }
-        appliedBlock_ = m.block;
-        appliedKind_ = m.kind;
-        appliedState_.reset();
-        changed = true;
-    }
-    if (s.state && (!appliedState_ || s.state->record != *appliedState_ || s.state->seq != appliedSeq_)) {
-        RiceviDati(monitor_->model(), hub_, s.state->record, false, false, false);
-        appliedState_ = s.state->record;
-        appliedSeq_ = s.state->seq;
+    if (m && !(m->model == monitor_->model() && m->hub.versHub == hub_.versHub)) {
+        // The room keeps every site's model up to date; the window shows a copy
+        // in its own language.
+        monitor_->model() = m->model;
+        monitor_->setItalian(italian_);
+        hub_ = m->hub;
         changed = true;
     }
     const QString text = QStringLiteral("%1   %2   %3   %4")

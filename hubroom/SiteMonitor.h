@@ -2,6 +2,7 @@
 // One site's live monitor: the same TMonitor and model hubmonitor draws, fed
 // by the site's settings block through the real decoders and its state
 // records through RiceviDati, so the room sees what the site sees.
+#include "hubroom/room.h"
 #include "hubroom/sites.h"
 #include "monitor/display/Barra.h"
 #include "monitor/hubstate.h"
@@ -16,8 +17,8 @@ class SiteMonitor : public QWidget {
 public:
     SiteMonitor(const QString& site, bool italian, QWidget* parent = nullptr);
     const QString& site() const { return site_; }
-    // Takes the site's present settings and state.
-    void feed(const Site& s);
+    // Takes the site's present caption and the room's model of its monitor.
+    void feed(const Site& s, const SiteModel* m);
     TMonitor* monitor() { return monitor_; }
     const HubState& hub() const { return hub_; }
 
@@ -29,10 +30,6 @@ private:
     QLabel* caption_;
     QWidget* panel_;
     HubState hub_;
-    std::vector<std::uint8_t> appliedBlock_;
-    std::uint8_t appliedKind_ = 0;
-    std::optional<StateRecord> appliedState_;
-    std::uint64_t appliedSeq_ = 0;
 };
 
 } // namespace hub::room

@@ -159,6 +159,13 @@ std::optional<EventMsg> parseEvent(const QByteArray& p, ParseError* err) {
     m.element = *element;
     m.on = on.toBool();
     if (const auto level = wholeNumber(o->value(QLatin1String("level")))) m.level = static_cast<int>(*level);
+    // Older sites send no record; one that is there must be whole.
+    if (o->contains(QLatin1String("record"))) {
+        const auto rec = fromHex(text(*o, "record"));
+        if (!rec || rec->size() != StateRecord{}.size()) return refuse<EventMsg>(err);
+        m.record.emplace();
+        std::copy(rec->begin(), rec->end(), m.record->begin());
+    }
     return m;
 }
 

@@ -52,6 +52,7 @@ struct EventMsg {
     int element = 0; // elementevents.h numbering (1..15)
     bool on = false;
     int level = -1;  // power events only
+    std::optional<StateRecord> record; // the state record that produced it
 };
 
 // Why a payload was refused: a version we do not know is counted apart.

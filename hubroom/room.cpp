@@ -1,8 +1,41 @@
 #include "hubroom/room.h"
 
+#include "monitor/display/zoom.h"
 #include "monitor/elementevents.h"
+#include "monitor/ricevidati.h"
+#include "monitor/settings/settingsdecoders.h"
 
 namespace hub::room {
+
+SiteModel::SiteModel() {
+    // Laid out as the monitor window lays out its own, so a copy draws alike.
+    model.SetDimeLed(29);
+    resetDisplay(model, hub, true, false);
+}
+
+bool SiteModel::settings(const SettingsMsg& m) {
+    // The retained copy comes again at every connect: only a new block counts.
+    if (m.block == block && m.kind == kind) return false;
+    block = m.block;
+    kind = m.kind;
+    if (isSwHub(m.kind)) {
+        std::array<std::uint8_t, kSwBlockSize> b{};
+        std::copy_n(m.block.begin(), kSwBlockSize, b.begin());
+        RiceviSet_SW(model, hub, m.kind, b, false);
+    } else {
+        std::array<std::uint8_t, kTcBlockSize> b{};
+        std::copy_n(m.block.begin(), kTcBlockSize, b.begin());
+        RiceviSet_TC(model, hub, m.kind, b, false, nullptr);
+    }
+    return true;
+}
+
+void SiteModel::record(const StateRecord& r) { RiceviDati(model, hub, r, false, false, false); }
+
+const SiteModel* Room::model(const QString& site) const {
+    const auto it = models_.find(site);
+    return it == models_.end() ? nullptr : it->second.get();
+}
 
 Room::Room(RoomOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), sites_(options_.prefix, options_.silentAfter) {
@@ -14,6 +47,9 @@ Room::Room(RoomOptions options, QObject* parent)
     tick_.setInterval(options_.tickMs);
     connect(&tick_, &QTimer::timeout, this, &Room::tick);
     tick_.start();
+    commitTimer_.setSingleShot(true);
+    commitTimer_.setInterval(options_.commitEveryMs);
+    connect(&commitTimer_, &QTimer::timeout, this, &Room::flush);
     beepTimer_.setInterval(options_.beepEveryMs);
     connect(&beepTimer_, &QTimer::timeout, this, [this] {
         ++beepCount_;
@@ -21,7 +57,24 @@ Room::Room(RoomOptions options, QObject* parent)
     });
 }
 
-Room::~Room() { closeArchive(); }
+Room::~Room() {
+    flush();
+    closeArchive();
+}
+
+void Room::batch() {
+    if (batchOpen_ || options_.historyPath.isEmpty()) return;
+    history_.begin();
+    batchOpen_ = true;
+    commitTimer_.start();
+}
+
+void Room::flush() {
+    if (!batchOpen_) return;
+    commitTimer_.stop();
+    batchOpen_ = false;
+    history_.commit();
+}
 
 void Room::closeArchive() {
     if (archive_) archive_->closeAll();
@@ -49,6 +102,7 @@ void Room::persist(const QString& site) {
     auto& saved = saved_[site];
     if (saved == s->contiguous && saved != 0) return;
     saved = s->contiguous;
+    batch();
     history_.saveSite(site, s->contiguous);
 }
 
@@ -59,17 +113,22 @@ void Room::message(const QString& topic, const QByteArray& payload) {
     if (h.resendFrom && publish_)
         publish_(options_.prefix + QLatin1Char('/') + h.site + QStringLiteral("/resend"),
                  resendPayload(*h.resendFrom));
-    if (archive_ && s) {
-        if (h.topic == QLatin1String("settings") && s->settings) archive_->settings(h.site, *s->settings);
-        if (h.topic == QLatin1String("state") && s->state) archive_->state(h.site, *s->state);
+    if (s && (h.topic == QLatin1String("settings") || !h.records.empty())) {
+        auto& m = models_[h.site];
+        if (!m) m = std::make_unique<SiteModel>();
+        if (h.topic == QLatin1String("settings") && s->settings && m->settings(*s->settings) && archive_)
+            archive_->settings(h.site, *s->settings);
+        for (const StateMsg& r : h.records) {
+            m->record(r.record);
+            if (archive_) archive_->state(h.site, r);
+        }
     }
     if (h.event && isLoggedElement(h.event->element)) {
-        // The log entry and the numbering move together, so a restart neither
-        // loses nor repeats an entry.
-        history_.begin();
+        // The log entry and the numbering move together (in one batch), so a
+        // restart neither loses nor repeats an entry.
+        batch();
         const auto entry = history_.addEvent(h.site, *h.event);
         persist(h.site);
-        history_.commit();
         if (entry) {
             emit logChanged(entry->id);
             if (h.event->on && h.event->element == Element::Alarm) {
@@ -98,6 +157,8 @@ bool Room::acknowledge(qint64 entryId, const QString& by, const QString& note) {
     LogEntry e;
     const QDateTime at = QDateTime::currentDateTimeUtc();
     if (!history_.acknowledge(entryId, by, note, at, &e)) return false;
+    // An operator's acknowledgement is kept at once, with what came before it.
+    flush();
     if (publish_)
         publish_(options_.prefix + QLatin1Char('/') + e.site + QStringLiteral("/ack"),
                  ackPayload(e.seq, by, note, at));

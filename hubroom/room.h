@@ -6,6 +6,8 @@
 #include "hubroom/archive.h"
 #include "hubroom/history.h"
 #include "hubroom/sites.h"
+#include "monitor/display/monitormodel.h"
+#include "monitor/hubstate.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -22,6 +24,24 @@ struct RoomOptions {
     QString archiveDir;      // empty: no archive
     int beepEveryMs = 1000;
     int tickMs = 1000;       // the coarse timer (silent sites, gaps asked again)
+    // The history's writes are committed together at most this long after
+    // the first of them: one transaction a batch, not one an event. A crash
+    // loses at most this span, which the numbering asks the sites again for.
+    int commitEveryMs = 150;
+};
+
+// A site's monitor as the site draws it: every settings block and state
+// record applied in order from the start, so counters and remembered LEDs
+// match the site's, whether or not a window shows it.
+struct SiteModel {
+    SiteModel();
+    // False when the block is the one applied already.
+    bool settings(const SettingsMsg& m);
+    void record(const StateRecord& r);
+    MonitorModel model;
+    HubState hub;
+    std::vector<std::uint8_t> block;
+    std::uint8_t kind = 0;
 };
 
 class Room : public QObject {
@@ -55,11 +75,15 @@ public:
     const SiteTable& sites() const { return sites_; }
     History& history() { return history_; }
     Archive* archive() { return archive_.get(); }
+    // The site's monitor model (null before anything came from the site).
+    const SiteModel* model(const QString& site) const;
     const RoomOptions& options() const { return options_; }
     // Test seam: the steady clock in ms.
     void setClock(std::function<qint64()> now) { now_ = std::move(now); }
     // Ends the archive's files (the room stops).
     void closeArchive();
+    // Commits the history's open batch now.
+    void flush();
 
 signals:
     void siteChanged(const QString& site);
@@ -73,6 +97,8 @@ private:
     void startBeeping();
     void stopBeeping();
     void persist(const QString& site);
+    // Opens the batch the history's writes go into.
+    void batch();
 
     RoomOptions options_;
     SiteTable sites_;
@@ -82,11 +108,14 @@ private:
     BeepFn beep_;
     QTimer tick_;
     QTimer beepTimer_;
+    QTimer commitTimer_;
+    bool batchOpen_ = false;
     QElapsedTimer clock_;
     std::function<qint64()> now_;
     bool beeping_ = false;
     long long beepCount_ = 0;
     std::map<QString, std::uint64_t> saved_; // numbering last written to the history
+    std::map<QString, std::unique_ptr<SiteModel>> models_;
 };
 
 } // namespace hub::room

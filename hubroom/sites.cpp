@@ -139,7 +139,7 @@ Handled SiteTable::handle(const QString& topic, const QByteArray& payload, qint6
     return h;
 }
 
-void SiteTable::handleState(Site& s, const StateMsg& st, qint64 now, Handled&) {
+void SiteTable::handleState(Site& s, const StateMsg& st, qint64 now, Handled& h) {
     s.lastData = now;
     s.silent = false;
     if (!s.baseline) {
@@ -154,6 +154,22 @@ void SiteTable::handleState(Site& s, const StateMsg& st, qint64 now, Handled&) {
         s.applied = std::max(s.applied, st.seq);
     }
     s.state = st;
+    // Where events carry their records the throttled state would only repeat
+    // some of them out of turn; it is the first picture of a site, and the
+    // only one an older site gives.
+    const bool first = !s.hasRecord && st.seq <= s.contiguous;
+    const bool stands = s.hasRecord && !s.eventRecords && st.seq >= s.recordSeq &&
+                        (st.record != s.lastRecord.record || st.seq != s.recordSeq);
+    // A new acquisition's all-clear first record makes no event: the state is
+    // its only messenger.
+    const bool cleared = s.hasRecord && s.eventRecords && st.seq == s.recordSeq && st.seq == s.contiguous &&
+                         st.record == StateRecord{} && st.record != s.lastRecord.record;
+    if (first || stands || cleared) {
+        s.hasRecord = true;
+        s.recordSeq = st.seq;
+        s.lastRecord = st;
+        h.records.push_back(st);
+    }
     // A state ahead of the events is usual right after joining: the broker is
     // still handing over what it kept for us. Only a gap that stays is asked
     // for (by tick()).
@@ -186,8 +202,28 @@ void SiteTable::handleEvent(Site& s, const EventMsg& e, qint64 now, Handled& h) 
         a = e.on ? static_cast<std::uint16_t>(a | bit) : static_cast<std::uint16_t>(a & ~bit);
     }
     s.applied = std::max(s.applied, e.seq);
+    if (e.record) {
+        s.eventRecords = true;
+        if (e.seq > s.recordSeq) s.pendingRecords[e.seq] = StateMsg{*e.record, e.time, e.seq};
+    }
+    releaseRecords(s, h);
     h.event = e;
     askIfGap(s, now, h);
+}
+
+void SiteTable::releaseRecords(Site& s, Handled& h) {
+    // Only in seq order: a record beyond a gap waits for the resend.
+    while (!s.pendingRecords.empty() && s.pendingRecords.begin()->first <= s.contiguous) {
+        const StateMsg m = s.pendingRecords.begin()->second;
+        s.pendingRecords.erase(s.pendingRecords.begin());
+        if (m.seq <= s.recordSeq) continue;
+        s.recordSeq = m.seq;
+        // The events of one record carry it and its time alike: it counts once.
+        if (s.hasRecord && m.record == s.lastRecord.record && m.time == s.lastRecord.time) continue;
+        s.hasRecord = true;
+        s.lastRecord = m;
+        h.records.push_back(m);
+    }
 }
 
 void SiteTable::askIfGap(Site& s, qint64 now, Handled& h) {

@@ -53,6 +53,15 @@ struct Site {
     qint64 askedAt = 0;
     qint64 lastData = 0;         // when a state or an event last came (ms)
 
+    // The site's state records in seq order, for its monitor and the archive:
+    // those the events carry (every record the site recorded), else the
+    // throttled state (older sites), and the state as the first picture.
+    bool hasRecord = false;
+    bool eventRecords = false;   // this site's events carry their records
+    std::uint64_t recordSeq = 0; // the seq the last record handed on stands at
+    StateMsg lastRecord;
+    std::map<std::uint64_t, StateMsg> pendingRecords; // beyond a gap, waiting
+
     Condition condition(int barrier) const { return worstCondition(active[static_cast<size_t>(barrier - 1)]); }
     // Barriers the site's hub has (all eight until settings came).
     bool hasBarrier(int barrier) const;
@@ -73,6 +82,7 @@ struct Handled {
     std::optional<EventMsg> event; // a new event (not a duplicate)
     bool duplicate = false;
     std::optional<std::uint64_t> resendFrom;
+    std::vector<StateMsg> records; // state records now due, in order
 };
 
 class SiteTable {
@@ -108,6 +118,7 @@ private:
     void handleEvent(Site& s, const EventMsg& e, qint64 now, Handled& h);
     void handleState(Site& s, const StateMsg& st, qint64 now, Handled& h);
     void askIfGap(Site& s, qint64 now, Handled& h);
+    void releaseRecords(Site& s, Handled& h);
 
     QString prefix_;
     qint64 silentAfterMs_;

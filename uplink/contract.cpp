@@ -148,6 +148,12 @@ QByteArray eventPayload(const UplinkEvent& e) {
     b.append(",\"element\":\"").append(elementName(e.element).toLatin1());
     b.append("\",\"on\":").append(e.on ? "true" : "false");
     if (e.element == Element::Power) b.append(",\"level\":").append(QByteArray::number(e.level));
+    if (e.record)
+        b.append(",\"record\":\"")
+            .append(QByteArray(reinterpret_cast<const char*>(e.record->data()), qsizetype(e.record->size()))
+                        .toHex()
+                        .toUpper())
+            .append('"');
     b.append('}');
     return b;
 }

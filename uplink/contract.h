@@ -50,6 +50,9 @@ struct UplinkEvent {
     int element = 0;  // elementevents.h numbering: 1..8 beams, 9..14 status LEDs, 15 power
     bool on = false;
     int level = -1;   // power only: 0..3
+    // The state record that produced the event (none for power events), so a
+    // reader can rebuild every recorded record, not only the throttled state.
+    std::optional<StateRecord> record;
 };
 QByteArray eventPayload(const UplinkEvent& e);
 std::optional<UplinkEvent> parseEvent(const QByteArray& payload);

@@ -165,7 +165,7 @@ public:
     void state(const StateRecord& rec, const QDateTime& time) {
         // The record's events reach the journal together, then the broker.
         m_outbox.hold();
-        forEachElementChange(m_prev, rec, [&](int b, int e, bool on) { journalEvent(b, e, on, -1, time); });
+        forEachElementChange(m_prev, rec, [&](int b, int e, bool on) { journalEvent(b, e, on, -1, time, &rec); });
         publishNew();
         m_prev = rec;
         m_record = rec;
@@ -198,10 +198,15 @@ public:
 private:
     QString topic(const char* name) const { return uplinkTopic(m_c.prefix, m_c.url.site, name); }
 
-    void journalEvent(int barrier, int element, bool on, int level, const QDateTime& time) {
+    void journalEvent(int barrier, int element, bool on, int level, const QDateTime& time,
+                      const StateRecord* rec = nullptr) {
         QString error;
         const std::uint64_t seq = m_outbox.append(
-            [&](std::uint64_t s) { return eventPayload(UplinkEvent{s, time, barrier, element, on, level}); }, &error);
+            [&](std::uint64_t s) {
+                UplinkEvent e{s, time, barrier, element, on, level};
+                if (rec) e.record = *rec;
+                return eventPayload(e);
+            }, &error);
         noteJournal(error);
         m_new.push_back(seq);
     }

@@ -27,6 +27,13 @@ inline QByteArray event(unsigned long long seq, int barrier, const char* element
         .arg(QLatin1String(element), on ? QStringLiteral("true") : QStringLiteral("false"))
         .toUtf8();
 }
+// An event carrying the state record that produced it.
+inline QByteArray eventOf(unsigned long long seq, int barrier, const char* element, bool on, const char* hex,
+                          const char* time = "2026-12-08T03:12:45.120Z") {
+    QByteArray e = event(seq, barrier, element, on, time);
+    e.chop(1);
+    return e + R"(,"record":")" + hex + R"("})";
+}
 inline QByteArray state(const char* hex, unsigned long long seq,
                         const char* time = "2026-12-08T03:12:45.000Z") {
     return QStringLiteral(R"({"v":1,"record":"%1","time":"%2","seq":%3})")

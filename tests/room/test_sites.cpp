@@ -202,4 +202,71 @@ TEST(SitePayloads, RefusedPayloadsChangeNothing) {
     EXPECT_FALSE(t.handle(QStringLiteral("other/s/event"), event(1, 1, "alarm", true), 0).refused);
 }
 
+TEST(SiteRecords, EachRecordHandedOnOnceInSeqOrder) {
+    const char* A = "010002000000000000000000";
+    const char* B = "010402000000000000000000";
+    const char* Z = "000000000000000000000000";
+    const char* t1 = "2026-12-08T03:12:45.000Z";
+    const char* t2 = "2026-12-08T03:12:46.000Z";
+    struct Case {
+        const char* what;
+        std::vector<Msg> feed;
+        std::vector<std::pair<unsigned long long, const char*>> records; // seq, hex handed on
+    };
+    const std::vector<Case> cases = {
+        {"a record's events hand it on once",
+         {{"event", eventOf(1, 1, "beam1", true, A, t1)}, {"event", eventOf(2, 1, "alarm", true, A, t1)},
+          {"event", eventOf(3, 2, "beam3", true, B, t2)}},
+         {{1, A}, {3, B}}},
+        {"an event seen twice changes nothing",
+         {{"event", eventOf(1, 1, "beam1", true, A, t1)}, {"event", eventOf(2, 2, "beam3", true, B, t2)},
+          {"event", eventOf(2, 2, "beam3", true, B, t2)}},
+         {{1, A}, {2, B}}},
+        {"a record beyond a gap waits for the resend",
+         {{"event", eventOf(1, 1, "beam1", true, A, t1)}, {"event", eventOf(3, 1, "beam1", false, Z, t2)},
+          {"event", eventOf(2, 2, "beam3", true, B, t2)}},
+         {{1, A}, {2, B}, {3, Z}}},
+        {"the same record again after another is a record again",
+         {{"event", eventOf(1, 1, "beam1", true, A, t1)}, {"event", eventOf(2, 2, "beam3", true, B, t2)},
+          {"event", eventOf(3, 2, "beam3", false, A, "2026-12-08T03:12:47.000Z")}},
+         {{1, A}, {2, B}, {3, A}}},
+        {"the throttled state adds nothing where events carry records",
+         {{"event", eventOf(1, 1, "beam1", true, A, t1)}, {"state", state(B, 1)},
+          {"event", eventOf(2, 2, "beam3", true, B, t2)}, {"state", state(B, 2)}},
+         {{1, A}, {2, B}}},
+        {"the first state is the first picture; older events are not replayed over it",
+         {{"state", state(B, 4)}, {"event", eventOf(3, 1, "beam1", true, A, t1)},
+          {"event", eventOf(5, 1, "beam1", false, Z, t2)}},
+         {{4, B}, {5, Z}}},
+        {"an older site's states stand for its records",
+         {{"state", state(A, 1)}, {"event", event(2, 2, "beam3", true)}, {"state", state(B, 2)},
+          {"state", state(B, 2)}},
+         {{1, A}, {2, B}}},
+        {"a new acquisition's all-clear record comes only as state",
+         {{"event", eventOf(1, 1, "beam1", true, A, t1)}, {"state", state(Z, 1)}, {"state", state(Z, 1)}},
+         {{1, A}, {1, Z}}},
+    };
+    for (const Case& c : cases) {
+        SiteTable t;
+        std::vector<std::pair<unsigned long long, QString>> got;
+        for (const Msg& m : c.feed) {
+            const Handled h = t.handle(topic("s1", m.name), m.payload, 0);
+            for (const StateMsg& r : h.records)
+                got.emplace_back(r.seq, QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(r.record.data()), 12).toHex()).toUpper());
+        }
+        std::vector<std::pair<unsigned long long, QString>> want;
+        for (const auto& [seq, hex] : c.records) want.emplace_back(seq, QString::fromLatin1(hex));
+        EXPECT_EQ(got, want) << c.what;
+    }
+}
+
+TEST(SiteRecords, AnEventWithADamagedRecordIsRefusedWhole) {
+    for (const char* hex : {"0100", "01000200000000000000000G", "0100020000000000000000000000"}) {
+        SiteTable t;
+        const Handled h = t.handle(topic("s1", "event"), eventOf(1, 1, "beam1", true, hex), 0);
+        EXPECT_TRUE(h.refused) << hex;
+        EXPECT_EQ(t.site("s1"), nullptr) << hex;
+    }
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include "hubroom/SiteMonitor.h"
 #include "hubroom/roomtexts.h"
 #include "monitor/display/zoom.h"
+#include "monitor/elementevents.h"
 #include "monitor/replay.h"
 #include "recording.h"
 #include "roomfeed.h"
@@ -137,6 +138,58 @@ TEST(RoomWindowMonitor, DoubleClickShowsTheSamePictureAsAReplayOfTheRecords) {
     f.room->message(topic("north-gate", "state"), state("000000000000000000000000", 2));
     // Off, remembered as it is at the site: the alarm LED turns maroon.
     EXPECT_EQ(m->monitor()->model().led(2, hub::Led::Alarm).lens, hub::colour::Maroon);
+}
+
+TEST(RoomWindowMonitor, CountersAndRingsMatchTheSitesRecordingBetweenThrottledStates) {
+    Fixture f;
+    const QString site = "east";
+    f.room->message(topic(site, "status"), status("online"));
+    f.room->message(topic(site, "settings"), settingsSw());
+    f.room->message(topic(site, "state"), state("000000000000000000000000", 0));
+    // Couple A: alarm on both barriers and beam 1 of barrier 1, off, on again,
+    // off, then beam 3 of barrier 2 alone; the throttled state shows only the end.
+    const hub::StateRecord recs[] = {{0x01, 0, 0x02}, {}, {0x01, 0, 0x02}, {}, {0, 0x04, 0}};
+    const char* hex[] = {"010002000000000000000000", "000000000000000000000000", "010002000000000000000000",
+                         "000000000000000000000000", "000400000000000000000000"};
+    const char* times[] = {"2026-12-08T03:12:41.000Z", "2026-12-08T03:12:42.000Z", "2026-12-08T03:12:43.000Z",
+                           "2026-12-08T03:12:44.000Z", "2026-12-08T03:12:45.000Z"};
+    // Each record's events, sent twice and the second record's before the first's.
+    std::vector<QByteArray> events;
+    unsigned long long seq = 0;
+    hub::StateRecord prev{};
+    for (int i = 0; i < 5; ++i) {
+        hub::forEachElementChange(prev, recs[i], [&](int b, int e, bool on) {
+            events.push_back(eventOf(++seq, b, hub::elementName(e).toLatin1().constData(), on, hex[i], times[i]));
+        });
+        prev = recs[i];
+    }
+    ASSERT_GT(events.size(), 6u);
+    std::swap(events[0], events[3]);
+    for (const QByteArray& e : events) f.room->message(topic(site, "event"), e);
+    for (const QByteArray& e : events) f.room->message(topic(site, "event"), e);
+    f.room->message(topic(site, "state"), state(hex[4], seq, times[4]));
+
+    RoomWindow w(*f.room, false);
+    SiteMonitor* m = w.openSite(site);
+    ASSERT_NE(m, nullptr);
+    const std::uint8_t block[9] = {0xFF, 0, 0, 0, 0, 0, 3, 5, 0};
+    std::vector<testrec::Bytes> file{testrec::startEnd(46000), testrec::settings(46000, 64, block),
+                                     testrec::state(46000, hub::StateRecord{})};
+    for (const auto& r : recs) file.push_back(testrec::state(46000, r));
+    const QString rec = f.dir.filePath("east.dat");
+    ASSERT_TRUE(testrec::writeFile(rec, file));
+    hub::MonitorModel model;
+    hub::HubState hs;
+    ASSERT_TRUE(hub::replayFile(rec, model, hs, false, [&](bool hide) { hub::resetDisplay(model, hs, hide, false); }));
+    for (int b = 1; b <= 8; ++b)
+        for (int l = 1; l <= 14; ++l) {
+            const hub::LedModel& got = m->monitor()->model().led(b, l);
+            const hub::LedModel& want = model.led(b, l);
+            EXPECT_EQ(got.lens, want.lens) << b << "/" << l;
+            EXPECT_EQ(got.ring, want.ring) << b << "/" << l;
+            EXPECT_EQ(got.count, want.count) << b << "/" << l;
+        }
+    EXPECT_EQ(model.led(1, hub::Led::Alarm).count, 2) << "the recording counts both alarms";
 }
 
 TEST(RoomWindowLog, AcknowledgeFromTheLogPublishesAndShowsWho) {
