@@ -60,9 +60,10 @@ struct Fixture {
     }
 };
 
+// Screenshots for a look: $HUB_ROOM_SHOTS when set, else the temporary folder.
 QString shotDir() {
-    const QString d = QStringLiteral("/work/wt/shots/room");
-    return QDir().mkpath(d) ? d : QDir::tempPath();
+    const QString d = qEnvironmentVariable("HUB_ROOM_SHOTS");
+    return !d.isEmpty() && QDir().mkpath(d) ? d : QDir::tempPath();
 }
 
 TEST(RoomWindowGrid, SortsBySeverityFiltersByNameAndShowsBothLanguages) {
