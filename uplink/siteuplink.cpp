@@ -203,7 +203,7 @@ private:
         QString error;
         const std::uint64_t seq = m_outbox.append(
             [&](std::uint64_t s) {
-                UplinkEvent e{s, time, barrier, element, on, level};
+                UplinkEvent e{s, time, barrier, element, on, level, std::nullopt};
                 if (rec) e.record = *rec;
                 return eventPayload(e);
             }, &error);
