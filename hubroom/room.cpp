@@ -18,15 +18,7 @@ bool SiteModel::settings(const SettingsMsg& m) {
     if (m.block == block && m.kind == kind) return false;
     block = m.block;
     kind = m.kind;
-    if (isSwHub(m.kind)) {
-        std::array<std::uint8_t, kSwBlockSize> b{};
-        std::copy_n(m.block.begin(), kSwBlockSize, b.begin());
-        RiceviSet_SW(model, hub, m.kind, b, false);
-    } else {
-        std::array<std::uint8_t, kTcBlockSize> b{};
-        std::copy_n(m.block.begin(), kTcBlockSize, b.begin());
-        RiceviSet_TC(model, hub, m.kind, b, false, nullptr);
-    }
+    decodeSettings(model, hub, m);
     return true;
 }
 

@@ -23,10 +23,7 @@ QString conditionName(Condition c) {
     return QString::fromLatin1(names[static_cast<int>(c)]);
 }
 
-std::uint8_t barriersOf(const SettingsMsg& m) {
-    MonitorModel model;
-    HubState hub;
-    resetDisplay(model, hub, true, false);
+void decodeSettings(MonitorModel& model, HubState& hub, const SettingsMsg& m) {
     if (isSwHub(m.kind)) {
         std::array<std::uint8_t, kSwBlockSize> b{};
         std::copy_n(m.block.begin(), kSwBlockSize, b.begin());
@@ -36,6 +33,13 @@ std::uint8_t barriersOf(const SettingsMsg& m) {
         std::copy_n(m.block.begin(), kTcBlockSize, b.begin());
         RiceviSet_TC(model, hub, m.kind, b, false, nullptr);
     }
+}
+
+std::uint8_t barriersOf(const SettingsMsg& m) {
+    MonitorModel model;
+    HubState hub;
+    resetDisplay(model, hub, true, false);
+    decodeSettings(model, hub, m);
     std::uint8_t mask = 0;
     for (int b = 1; b <= 8; ++b)
         if (model.barrier(b).visible) mask |= static_cast<std::uint8_t>(1u << (b - 1));

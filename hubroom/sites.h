@@ -4,6 +4,8 @@
 // settings, last state, each barrier's worst current condition, the event
 // numbering (duplicates dropped, gaps asked again) and "silent" sites.
 #include "hubroom/payloads.h"
+#include "monitor/display/monitormodel.h"
+#include "monitor/hubstate.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,6 +21,8 @@ namespace hub::room {
 // The barriers a settings block shows (bit b-1 for barrier b), decoded by the
 // same decoders as the monitor, so that a tile has the site's barriers.
 std::uint8_t barriersOf(const SettingsMsg& m);
+// Runs the hub's own settings decoder for the block on a model, as the site does.
+void decodeSettings(MonitorModel& model, HubState& hub, const SettingsMsg& m);
 
 // A barrier's worst current condition, in rising severity.
 enum class Condition : std::uint8_t { None, Beam, Blind, Stb, Disq, Fault, Tamper, Alarm };

@@ -70,26 +70,13 @@ int run(const QStringList& args) {
             std::printf("Usage: hubdat %s\n\n      %s\n", kSynopsis, kHelp);
             return kOk;
         }
-        const auto value = [&](const char* name, QString& v) {
-            const QString opt = QLatin1String(name);
-            if (a == opt) {
-                if (i + 1 >= args.size()) return -1;
-                v = args[++i];
-                return 1;
-            }
-            if (a.startsWith(opt + QLatin1Char('='))) {
-                v = a.mid(opt.size() + 1);
-                return 1;
-            }
-            return 0;
-        };
         QString v;
-        if (const int b = value("--barrier", v); b != 0) {
+        if (const int b = optionValue(args, i, "--barrier", v); b != 0) {
             bool ok = false;
             barrier = b > 0 ? v.toInt(&ok) : 0;
             if (!ok || barrier < 1 || barrier > 8)
                 return usageError(QStringLiteral("--barrier takes a barrier number, 1 to 8: '%1'").arg(v));
-        } else if (const int k = value("--kind", v); k != 0) {
+        } else if (const int k = optionValue(args, i, "--kind", v); k != 0) {
             kind = k > 0 ? hub::kindFromName(v) : std::nullopt;
             if (!kind)
                 return usageError(QStringLiteral(

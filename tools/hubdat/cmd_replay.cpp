@@ -97,30 +97,16 @@ int run(const QStringList& args) {
             std::printf("Usage: hubdat %s\n\n      %s\n", kSynopsis, kHelp);
             return kOk;
         }
-        // --records N and --records=N, --until T and --until=T.
-        const auto value = [&](const char* name, QString& v) {
-            const QString opt = QLatin1String(name);
-            if (a == opt) {
-                if (i + 1 >= args.size()) return -1;
-                v = args[++i];
-                return 1;
-            }
-            if (a.startsWith(opt + QLatin1Char('='))) {
-                v = a.mid(opt.size() + 1);
-                return 1;
-            }
-            return 0;
-        };
         QString v;
         if (a == QLatin1String("--json")) {
             json = true;
-        } else if (const int r = value("--records", v); r != 0) {
+        } else if (const int r = optionValue(args, i, "--records", v); r != 0) {
             if (r < 0) return usageError(QStringLiteral("--records needs a number"));
             bool ok = false;
             records = v.toLongLong(&ok);
             if (!ok || records < 0)
                 return usageError(QStringLiteral("--records takes a whole number, 0 or more: '%1'").arg(v));
-        } else if (const int u = value("--until", v); u != 0) {
+        } else if (const int u = optionValue(args, i, "--until", v); u != 0) {
             if (u < 0) return usageError(QStringLiteral("--until needs a date and time"));
             until = hub::parseLocalStamp(v);
             if (!until)

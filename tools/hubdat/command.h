@@ -21,6 +21,11 @@ struct Command {
     std::function<int(const QStringList& args)> run; // args after the subcommand name
 };
 
+// "--name VALUE" or "--name=VALUE" at args[i] (i moves past a separate
+// value): 1 when found (*value set), 0 when args[i] is not this option, -1
+// when its value is missing.
+int optionValue(const QStringList& args, int& i, const char* name, QString& value);
+
 struct Register {
     explicit Register(Command c);
 };

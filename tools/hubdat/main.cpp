@@ -29,6 +29,21 @@ void usage(FILE* out) {
 
 Register::Register(Command c) { registry().emplace(c.name, std::move(c)); }
 
+int optionValue(const QStringList& args, int& i, const char* name, QString& value) {
+    const QString& a = args[i];
+    const QString opt = QLatin1String(name);
+    if (a == opt) {
+        if (i + 1 >= args.size()) return -1;
+        value = args[++i];
+        return 1;
+    }
+    if (a.startsWith(opt + QLatin1Char('='))) {
+        value = a.mid(opt.size() + 1);
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace hubdat
 
 int main(int argc, char** argv) {
