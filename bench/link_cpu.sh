@@ -14,7 +14,8 @@
 # another hubmonitor to measure (another build), against the same hubsim.
 # UPLINK=1 also runs the site's uplink, to a private Mosquitto on a free
 # loopback port started for the run (its subscriber-less broker confirms
-# every event), so the two runs show what the uplink costs.
+# every event; in-flight limit as packaging/mosquitto/zembra-hub.conf sets
+# it), so the two runs show what the uplink costs.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bin="${HUB_BUILD_DIR:-$here/build/default}"
@@ -38,7 +39,7 @@ link="$(head -n1 "$work/sim.out")"
 uplink=()
 if [ "${UPLINK:-0}" = 1 ]; then
     port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-    printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$port" >"$work/mosquitto.conf"
+    printf 'listener %s 127.0.0.1\nallow_anonymous true\nmax_inflight_messages 1000\n' "$port" >"$work/mosquitto.conf"
     /usr/sbin/mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
     broker_pid=$!
     sleep 0.5
@@ -53,9 +54,13 @@ mon_pid=$!
 ticks() { awk '{print $14, $15}' "/proc/$mon_pid/stat"; }
 hz=$(getconf CLK_TCK)
 sleep 3 # start-up and the first connect are not the steady state
+# Per thread, the scheduler's own run time (ns), finer than the ticks above.
+threads() { for t in /proc/$mon_pid/task/*; do echo "$(cat "$t/comm") $(awk '{print $1}' "$t/schedstat")"; done; }
+threads >"$work/threads0"
 read -r u0 k0 < <(ticks); s0=$(date +%s.%N)
 sleep "$secs"
 read -r u1 k1 < <(ticks); s1=$(date +%s.%N)
+threads >"$work/threads1"
 kill -TERM "$mon_pid"
 wait "$mon_pid" || true
 mon_pid=""
@@ -67,5 +72,6 @@ t = (u1 - u0) + (k1 - k0)
 print("hubmonitor CPU over %.1f s: %.2f %% of one core (user+sys, %d ticks at %d Hz: user %d, sys %d)"
       % (s1 - s0, 100.0 * t / hz / (s1 - s0), t, hz, u1 - u0, k1 - k0))
 PY
+paste "$work/threads0" "$work/threads1" | awk -v s="$secs" '$4 > $2 { printf "  thread %s: %.3f %% of one core\n", $1, ($4 - $2) / 1e7 / s }'
 grep "largest backlog" "$work/mon.err" || true
 "$bin/tools/hubdat/hubdat" info "$work/bench__PORT-hub.dat" 2>/dev/null | grep -E "records|end record"

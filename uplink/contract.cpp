@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstring>
 
 namespace hub {
@@ -17,7 +19,48 @@ QString uplinkTopic(const QString& prefix, const QString& site, const char* name
     return prefix + QLatin1Char('/') + site + QLatin1Char('/') + QLatin1String(name);
 }
 
-QString uplinkTime(const QDateTime& t) { return t.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")); }
+namespace {
+// Every payload carries a time, most of them many a second: formatted from
+// the milliseconds, not through the locale machinery. Buffer of 40 or more.
+int formatUplinkTime(const QDateTime& t, char* out) {
+    if (!t.isValid()) return 0;
+    const qint64 ms = t.toMSecsSinceEpoch();
+    const qint64 day = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
+    const qint64 inDay = ms - day * 86400000;
+    const QDate d = QDate::fromJulianDay(2440588 + day);
+    if (d.year() < 1 || d.year() > 9999) {
+        const QByteArray s = t.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")).toLatin1();
+        const int n = int(std::min<qsizetype>(s.size(), 39));
+        std::memcpy(out, s.constData(), size_t(n));
+        return n;
+    }
+    return std::snprintf(out, 25, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(), d.day(),
+                         int(inDay / 3600000), int(inDay / 60000 % 60), int(inDay / 1000 % 60), int(inDay % 1000));
+}
+
+const char* elementWord(int element) {
+    static const auto words = [] {
+        std::array<QByteArray, 32> w;
+        for (int e = 0; e < int(w.size()); ++e) w[size_t(e)] = elementName(e).toLatin1();
+        return w;
+    }();
+    return element >= 0 && element < int(words.size()) ? words[size_t(element)].constData() : "";
+}
+
+void appendHex(QByteArray& b, const StateRecord& r) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (std::uint8_t x : r) {
+        b.append(kDigits[x >> 4]);
+        b.append(kDigits[x & 15]);
+    }
+}
+} // namespace
+
+QString uplinkTime(const QDateTime& t) {
+    char buf[40];
+    const int n = formatUplinkTime(t, buf);
+    return QString::fromLatin1(buf, n);
+}
 
 QString upperHex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex()).toUpper(); }
 
@@ -128,32 +171,38 @@ QByteArray settingsPayload(std::uint8_t kind, const QByteArray& block, const Set
     return compact(o);
 }
 
+// By hand as well, several times a second; the keys in the order a JSON
+// object of the same fields has always been written in.
 QByteArray statePayload(const StateRecord& record, const QDateTime& time, std::uint64_t seq) {
-    QJsonObject o = versioned();
-    o.insert(QStringLiteral("record"),
-             upperHex(QByteArray(reinterpret_cast<const char*>(record.data()), qsizetype(record.size()))));
-    o.insert(QStringLiteral("time"), uplinkTime(time));
-    o.insert(QStringLiteral("seq"), qint64(seq));
-    return compact(o);
+    char t[40];
+    const int tn = formatUplinkTime(time, t);
+    QByteArray b;
+    b.reserve(96);
+    b.append("{\"record\":\"");
+    appendHex(b, record);
+    b.append("\",\"seq\":").append(QByteArray::number(qulonglong(seq)));
+    b.append(",\"time\":\"").append(t, tn).append("\",\"v\":1}");
+    return b;
 }
 
 // Written by hand: the busiest payload, and every part of it is a number or a
 // fixed word that needs no escaping.
 QByteArray eventPayload(const UplinkEvent& e) {
+    char t[40];
+    const int tn = formatUplinkTime(e.time, t);
+    char head[160];
+    const int hn = std::snprintf(head, sizeof head, "{\"v\":1,\"seq\":%llu,\"time\":\"%.*s\",\"barrier\":%d,\"element\":\"%s\",\"on\":%s",
+                                 static_cast<unsigned long long>(e.seq), tn, t, e.barrier, elementWord(e.element),
+                                 e.on ? "true" : "false");
     QByteArray b;
-    b.reserve(112);
-    b.append("{\"v\":1,\"seq\":").append(QByteArray::number(qulonglong(e.seq)));
-    b.append(",\"time\":\"").append(uplinkTime(e.time).toLatin1());
-    b.append("\",\"barrier\":").append(QByteArray::number(e.barrier));
-    b.append(",\"element\":\"").append(elementName(e.element).toLatin1());
-    b.append("\",\"on\":").append(e.on ? "true" : "false");
+    b.reserve(hn + 48);
+    b.append(head, std::min(hn, int(sizeof head) - 1));
     if (e.element == Element::Power) b.append(",\"level\":").append(QByteArray::number(e.level));
-    if (e.record)
-        b.append(",\"record\":\"")
-            .append(QByteArray(reinterpret_cast<const char*>(e.record->data()), qsizetype(e.record->size()))
-                        .toHex()
-                        .toUpper())
-            .append('"');
+    if (e.record) {
+        b.append(",\"record\":\"");
+        appendHex(b, *e.record);
+        b.append('"');
+    }
     b.append('}');
     return b;
 }

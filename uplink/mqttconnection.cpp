@@ -15,7 +15,10 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 #include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <set>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -39,6 +42,8 @@ void initLibraryOnce() {
 // A kept session never expires on the broker's side by itself: a site or a
 // room may be away for days and must find what was published meanwhile.
 constexpr uint32_t kSessionKeptForever = 0xFFFFFFFF;
+constexpr int kSendMaximum = 1000;
+constexpr int kReadLaterMs = 200;
 } // namespace
 
 QString MqttConnection::reasonText(int code) {
@@ -72,7 +77,7 @@ class MqttWorker : public QObject {
 public:
     MqttWorker(MqttOptions options, MqttConnection* facade)
         : m_opt(std::move(options)), m_facade(facade), m_facadeAlive(facade), m_misc(this), m_retry(this),
-          m_writeLater(this), m_flush(this) {
+          m_writeLater(this), m_flush(this), m_readLater(this) {
         initLibraryOnce();
         m_flush.setSingleShot(true);
         connect(&m_flush, &QTimer::timeout, this, [this] { flush(); });
@@ -82,6 +87,12 @@ public:
         connect(&m_misc, &QTimer::timeout, this, [this] { pump(Misc); });
         connect(&m_retry, &QTimer::timeout, this, [this] { attempt(); });
         connect(&m_writeLater, &QTimer::timeout, this, [this] { updateWrite(); });
+        m_readLater.setSingleShot(true);
+        connect(&m_readLater, &QTimer::timeout, this, [this] {
+            m_lazyRead = false;
+            if (m_read) m_read->setEnabled(true);
+            pump(Read);
+        });
     }
     ~MqttWorker() override { closeHandle(); }
 
@@ -122,6 +133,21 @@ public:
     }
 
     void publish(quint64 token, const MqttMessage& msg) {
+        catchUp();
+        publishOne(token, msg);
+    }
+
+    void publish(const std::vector<quint64>& tokens, const std::vector<MqttMessage>& msgs) {
+        catchUp();
+        // Corked, the sends below only fill the socket; uncorking sends them
+        // in full segments. A send that fails just ends the batch early.
+        const bool cork = msgs.size() > 1 && m_mosq && m_connected;
+        if (cork) setCork(true);
+        for (std::size_t i = 0; i < msgs.size(); ++i) publishOne(tokens[i], msgs[i]);
+        if (cork) setCork(false);
+    }
+
+    void publishOne(quint64 token, const MqttMessage& msg) {
         if (!m_mosq || !m_connected) {
             post([f = m_facade, token] { emit f->undelivered(token); });
             return;
@@ -145,6 +171,7 @@ public:
             post([f = m_facade, token] { emit f->delivered(token); });
         } else {
             m_inflight[mid] = Inflight{token, msg.topic};
+            readLater();
         }
         settle();
     }
@@ -213,6 +240,11 @@ private:
         // PUBACK; 3.1.1 acknowledges it like any other and drops it.
         mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
         mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
+        // A record can make dozens of events at once. The library keeps all but
+        // this many unconfirmed ones back and then sends each as its own
+        // segment when a PUBACK frees a place: let a burst go at once (the
+        // broker's own receive maximum, when it sets one, still holds).
+        mosquitto_int_option(m_mosq, MOSQ_OPT_SEND_MAXIMUM, kSendMaximum);
         if (!m_opt.url.user.isEmpty()) {
             const QByteArray u = m_opt.url.user.toUtf8(), p = m_opt.password.toUtf8();
             mosquitto_username_pw_set(m_mosq, u.constData(), p.isEmpty() ? nullptr : p.constData());
@@ -279,7 +311,15 @@ private:
         if (!m_mosq) return;
         int rc = MOSQ_ERR_SUCCESS;
         switch (what) {
-        case Read: rc = mosquitto_loop_read(m_mosq, 1); break;
+        case Read: {
+            // PUBACKs free places for messages the library held back; corked,
+            // those go out together rather than one segment each.
+            const bool cork = !m_inflight.empty();
+            if (cork) setCork(true);
+            rc = mosquitto_loop_read(m_mosq, 1);
+            if (cork) setCork(false);
+            break;
+        }
         case Write:
             rc = mosquitto_loop_write(m_mosq, 1);
             // Until the broker's CONNACK the library may want to write while it
@@ -325,6 +365,28 @@ private:
         updateWrite();
     }
 
+    // The broker's PUBACKs come a moment after a publish, and waking for them
+    // costs as much as the publish itself. With lazy reads they are read when
+    // the next message goes out, and a timer reads them, and watches the
+    // socket again, once publishing pauses.
+    void readLater() {
+        if (!m_read || !m_opt.lazyReads) return;
+        if (!m_lazyRead) {
+            m_lazyRead = true;
+            m_read->setEnabled(false);
+        }
+        m_readLater.start(kReadLaterMs);
+    }
+    void catchUp() {
+        if (m_lazyRead && m_mosq) pump(Read);
+    }
+
+    void setCork(bool on) {
+        const int fd = m_mosq ? mosquitto_socket(m_mosq) : -1;
+        const int v = on ? 1 : 0;
+        if (fd >= 0) ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &v, sizeof v);
+    }
+
     void updateWrite() {
         if (!m_write || !m_mosq) return;
         if (!m_connected && m_writeLater.isActive()) return;
@@ -343,6 +405,8 @@ private:
     }
 
     void closeHandle() {
+        m_readLater.stop();
+        m_lazyRead = false;
         m_read.reset();
         m_write.reset();
         m_misc.stop();
@@ -414,7 +478,8 @@ private:
     mosquitto* m_mosq = nullptr;
     std::unique_ptr<QSocketNotifier> m_read, m_write;
     QPointer<MqttConnection> m_facadeAlive;
-    QTimer m_misc, m_retry, m_writeLater, m_flush;
+    QTimer m_misc, m_retry, m_writeLater, m_flush, m_readLater;
+    bool m_lazyRead = false;
     std::vector<std::function<void()>> m_posts; // for a facade on this thread, in order
     bool m_flushing = false;
     bool m_running = false;
@@ -496,6 +561,19 @@ quint64 MqttConnection::publish(const MqttMessage& message) {
     QMetaObject::invokeMethod(m_worker, [w = m_worker, token, message] { w->publish(token, message); },
                               Qt::QueuedConnection);
     return token;
+}
+
+std::vector<quint64> MqttConnection::publish(const std::vector<MqttMessage>& messages) {
+    std::vector<quint64> tokens;
+    tokens.reserve(messages.size());
+    for (std::size_t i = 0; i < messages.size(); ++i) tokens.push_back(m_nextToken.fetch_add(1));
+    if (QThread::currentThread() == m_thread && !m_stopped) {
+        m_worker->publish(tokens, messages);
+        return tokens;
+    }
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, tokens, messages] { w->publish(tokens, messages); },
+                              Qt::QueuedConnection);
+    return tokens;
 }
 
 quint64 MqttConnection::publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {

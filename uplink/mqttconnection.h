@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <vector>
 
 class QThread;
 
@@ -40,6 +41,11 @@ struct MqttOptions {
     bool cleanSession = true; // false: the broker keeps the session, without expiry
 
     int keepAliveSeconds = 10;
+    // For a connection that mostly publishes: the broker's answers are read
+    // when the next message goes out, or 200 ms after the last one, rather
+    // than on a wake-up each. Whatever the broker sends waits as long, so a
+    // connection that subscribes to anything urgent leaves this off.
+    bool lazyReads = false;
     std::optional<MqttMessage> will; // published by the broker if the connection dies
 };
 
@@ -77,6 +83,10 @@ public:
     // Returns the message's token (never 0), used by delivered()/undelivered().
     quint64 publish(const MqttMessage& message);
     quint64 publish(const QString& topic, const QByteArray& payload, int qos, bool retain = false);
+    // Publishes the messages in order and hands them to the network together
+    // (as few TCP segments as they fit in): a burst costs the broker and the
+    // loopback one delivery, not one a message. Tokens in the same order.
+    std::vector<quint64> publish(const std::vector<MqttMessage>& messages);
     // Kept for the connection's life and made again on every connect.
     void subscribe(const QString& filter, int qos = 1);
 

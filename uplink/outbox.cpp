@@ -42,25 +42,25 @@ std::uint64_t getU64(const char* p) {
     for (int i = 7; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(p[i]);
     return v;
 }
-void putU32(QByteArray& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+void setU32(char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
-void putU64(QByteArray& b, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+void setU64(char* p, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-QByteArray entry(std::uint8_t type, std::uint64_t seq, const QByteArray& payload) {
-    QByteArray body;
-    body.reserve(int(kBodyHead + payload.size()));
-    body.append(static_cast<char>(type));
-    putU64(body, seq);
-    body.append(payload);
-    QByteArray e;
-    e.reserve(body.size() + 8);
-    putU32(e, static_cast<std::uint32_t>(body.size()));
-    putU32(e, crc32(body.constData(), std::size_t(body.size())));
-    e.append(body);
-    return e;
+// Appends one entry to `out`, built in place (the journal writes one an event).
+void appendEntry(QByteArray& out, std::uint8_t type, std::uint64_t seq, const QByteArray& payload) {
+    const std::size_t body = kBodyHead + std::size_t(payload.size());
+    const qsizetype at = out.size();
+    out.resize(at + qsizetype(8 + body));
+    char* e = out.data() + at;
+    char* b = e + 8;
+    b[0] = static_cast<char>(type);
+    setU64(b + 1, seq);
+    if (!payload.isEmpty()) std::memcpy(b + kBodyHead, payload.constData(), std::size_t(payload.size()));
+    setU32(e, static_cast<std::uint32_t>(body));
+    setU32(e + 4, crc32(b, body));
 }
 
 QString sysError(int e) { return QString::fromLocal8Bit(std::strerror(e)); }
@@ -218,13 +218,14 @@ bool Outbox::writeEntry(std::uint8_t type, std::uint64_t seq, const QByteArray& 
         if (error) *error = QStringLiteral("the outbox is not open");
         return false;
     }
-    const QByteArray e = entry(type, seq, payload);
     if (m_holding) {
-        m_held.append(e);
+        appendEntry(m_held, type, seq, payload);
         if (type == kEvent) m_heldEvents.push_back(seq);
         ++m_heldEntries;
         return true;
     }
+    QByteArray e;
+    appendEntry(e, type, seq, payload);
     int err = 0;
     if (!writeAll(m_fd, e, &err)) {
         // A part written would hide every later entry: back to the last whole one.
@@ -240,14 +241,16 @@ bool Outbox::writeEntry(std::uint8_t type, std::uint64_t seq, const QByteArray& 
 bool Outbox::release(QString* error) {
     m_holding = false;
     if (m_held.isEmpty()) return true;
-    const QByteArray bytes = std::move(m_held);
+    // The buffer keeps its room for the next record's entries.
+    const qsizetype bytes = m_held.size();
     const std::vector<std::uint64_t> events = std::move(m_heldEvents);
     const std::size_t entries = m_heldEntries;
-    m_held.clear();
     m_heldEvents.clear();
     m_heldEntries = 0;
     int err = 0;
-    if (m_fd < 0 || !writeAll(m_fd, bytes, &err)) {
+    const bool written = m_fd >= 0 && writeAll(m_fd, m_held, &err);
+    m_held.resize(0);
+    if (!written) {
         if (m_fd >= 0 && ::ftruncate(m_fd, off_t(m_size)) == 0) ::lseek(m_fd, off_t(m_size), SEEK_SET);
         for (std::uint64_t seq : events) {
             const auto it = m_unconfirmed.find(seq);
@@ -261,7 +264,7 @@ bool Outbox::release(QString* error) {
                               : QStringLiteral("cannot write the outbox %1: %2").arg(m_path, sysError(err));
         return false;
     }
-    m_size += std::uint64_t(bytes.size());
+    m_size += std::uint64_t(bytes);
     m_entriesSinceCompact += entries;
     return compact(error);
 }
@@ -348,15 +351,15 @@ bool Outbox::compact(QString* error, bool force) {
     std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::size_t entries = 1;
     for (const auto& [seq, payload] : all) {
-        out.append(entry(kEvent, seq, *payload));
+        appendEntry(out, kEvent, seq, *payload);
         ++entries;
         if (!m_unconfirmed.count(seq)) {
-            out.append(entry(kConfirmed, seq, QByteArray()));
+            appendEntry(out, kConfirmed, seq, QByteArray());
             ++entries;
         }
     }
     // Last, as the numbers only grow along the file.
-    out.append(entry(kBase, m_nextSeq, QByteArray()));
+    appendEntry(out, kBase, m_nextSeq, QByteArray());
     const QString tmp = m_path + QStringLiteral(".tmp");
     const QByteArray nativeTmp = QFile::encodeName(tmp);
     const int fd = ::open(nativeTmp.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

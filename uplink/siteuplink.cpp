@@ -5,6 +5,7 @@
 #include "uplink/outbox.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QThread>
@@ -55,10 +56,10 @@ public:
             report();
         });
         m_stateTimer.setSingleShot(true);
+        // Fires only once records pause: while they flow, a due "state" goes
+        // out with the record's events, in their batch, not on a wake-up of its own.
         connect(&m_stateTimer, &QTimer::timeout, this, [this] {
-            if (!m_stateDirty) return;
-            publishState();
-            m_stateTimer.start(m_c.stateIntervalMs);
+            if (m_stateDirty && m_online) publishState();
         });
         m_startTime = QDateTime::currentDateTimeUtc();
     }
@@ -77,6 +78,7 @@ public:
         o.password = m_c.password;
         o.caFile = m_c.caFile;
         o.keepAliveSeconds = m_c.keepAliveSeconds;
+        o.lazyReads = true; // a site only hears acknowledgements and resend requests
         o.will = MqttMessage{topic("status"), statusPayload(SiteState::Lost, m_c.program, m_startTime), 1, true};
         m_conn = new MqttConnection(o, QThread::currentThread(), this);
         connect(m_conn, &MqttConnection::stateChanged, this, [this](MqttConnection::State s, const QString& d) {
@@ -166,15 +168,14 @@ public:
         // The record's events reach the journal together, then the broker.
         m_outbox.hold();
         forEachElementChange(m_prev, rec, [&](int b, int e, bool on) { journalEvent(b, e, on, -1, time, &rec); });
-        publishNew();
         m_prev = rec;
         m_record = rec;
         m_recordTime = time;
         m_stateDirty = true;
-        if (!m_stateTimer.isActive()) {
-            if (m_online) publishState();
-            m_stateTimer.start(m_c.stateIntervalMs);
-        }
+        const bool stateDue = !m_statePublished.isValid() || m_statePublished.hasExpired(m_c.stateIntervalMs);
+        publishNew(stateDue);
+        if (m_stateDirty) m_stateTimer.start(m_c.stateIntervalMs);
+        else m_stateTimer.stop();
         report();
     }
 
@@ -211,27 +212,50 @@ private:
         m_new.push_back(seq);
     }
 
-    // Writes what the journal holds back, then publishes the new events.
-    void publishNew() {
+    // Writes what the journal holds back, then publishes the new events (and
+    // with them the latest "state", when asked).
+    void publishNew(bool withState = false) {
         QString error;
         m_outbox.release(&error);
         noteJournal(error);
         m_status.lastSeq = m_outbox.nextSeq() - 1;
         m_status.unconfirmed = m_outbox.unconfirmedCount();
-        if (m_online)
-            for (std::uint64_t seq : m_new) publishEvent(seq, *m_outbox.payload(seq));
+        if (m_online) {
+            std::vector<OutboxEvent> events;
+            events.reserve(m_new.size());
+            for (std::uint64_t seq : m_new) events.push_back(OutboxEvent{seq, *m_outbox.payload(seq)});
+            std::optional<MqttMessage> state;
+            if (withState) state = takeState();
+            publishEvents(events, state);
+        }
         m_new.clear();
     }
 
     void publishEvent(std::uint64_t seq, const QByteArray& payload) {
-        const quint64 token = m_conn->publish(topic("event"), payload, 1, false);
+        const quint64 token = m_conn->publish(m_eventTopic, payload, 1, false);
         m_tokenSeq.insert(token, seq);
     }
 
+    // Events that go out at the same moment (a record's, a reconnect's backlog) go together.
+    void publishEvents(const std::vector<OutboxEvent>& events, const std::optional<MqttMessage>& after = {}) {
+        if (events.empty() && !after) return;
+        if (events.size() == 1 && !after) return publishEvent(events.front().seq, events.front().payload);
+        std::vector<MqttMessage> messages;
+        messages.reserve(events.size() + 1);
+        for (const OutboxEvent& e : events) messages.push_back(MqttMessage{m_eventTopic, e.payload, 1, false});
+        if (after) messages.push_back(*after);
+        const std::vector<quint64> tokens = m_conn->publish(messages);
+        for (std::size_t i = 0; i < events.size(); ++i) m_tokenSeq.insert(tokens[i], events[i].seq);
+    }
+
     void publishState() {
+        if (auto m = takeState()) m_conn->publish(*m);
+    }
+    std::optional<MqttMessage> takeState() {
         m_stateDirty = false;
-        if (!m_online) return;
-        m_conn->publish(topic("state"), statePayload(m_record, m_recordTime, m_outbox.nextSeq() - 1), 1, true);
+        if (!m_online) return std::nullopt;
+        m_statePublished.start();
+        return MqttMessage{topic("state"), statePayload(m_record, m_recordTime, m_outbox.nextSeq() - 1), 1, true};
     }
 
     void onConnected() {
@@ -246,7 +270,7 @@ private:
         if (m_settings) m_conn->publish(*m_settings);
         if (m_stateDirty || !m_recordTime.isNull()) publishState();
         // Everything the broker has not confirmed, in order, before anything new.
-        for (const OutboxEvent& e : m_outbox.unconfirmed()) publishEvent(e.seq, e.payload);
+        publishEvents(m_outbox.unconfirmed());
         report();
     }
 
@@ -261,11 +285,12 @@ private:
             m_refusalKey.clear();
         }
         m_status.refused = m_refusedSeqs.size();
-        // Confirmations are written a little later, many at once.
+        // Confirmations are written a second later, many at once: one lost in a
+        // crash only means the event goes out once more, with its seq.
         QString error;
         m_outbox.hold();
         m_outbox.confirm(seq, &error);
-        if (!m_confirmTimer.isActive()) m_confirmTimer.start(100);
+        if (!m_confirmTimer.isActive()) m_confirmTimer.start(1000);
         m_status.unconfirmed = m_outbox.unconfirmedCount();
         report();
         checkDrained();
@@ -321,7 +346,7 @@ private:
         } else if (t == topic("resend") && !retained) {
             const auto from = parseResend(payload);
             if (!from || !m_online) return;
-            for (const OutboxEvent& e : m_outbox.from(*from)) publishEvent(e.seq, e.payload);
+            publishEvents(m_outbox.from(*from));
         }
     }
 
@@ -362,7 +387,7 @@ private:
     }
 
     // The window hears of a new connection state or a journal failure at once;
-    // of the counts alone at most four times a second, not once an event.
+    // of the counts alone at most once a second, not once an event.
     void report() {
         if (m_status == m_reported) return;
         const bool countsOnly = m_status.connection == m_reported.connection && m_status.detail == m_reported.detail &&
@@ -373,10 +398,11 @@ private:
         m_reported = m_status;
         QMetaObject::invokeMethod(m_facade, [f = m_facade, s = m_status] { f->onCoreStatus(s); },
                                   Qt::QueuedConnection);
-        m_reportTimer.start(250);
+        m_reportTimer.start(1000);
     }
 
     UplinkConfig m_c;
+    const QString m_eventTopic = topic("event");
     SiteUplink* m_facade;
     Outbox m_outbox;
     MqttConnection* m_conn = nullptr;
@@ -390,6 +416,7 @@ private:
     StateRecord m_record{};
     QDateTime m_recordTime;
     bool m_stateDirty = false;
+    QElapsedTimer m_statePublished;
     QTimer m_stateTimer;
     QTimer m_confirmTimer;
     QTimer m_reportTimer;
