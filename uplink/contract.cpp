@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace hub {
 
@@ -20,11 +21,7 @@ QString uplinkTopic(const QString& prefix, const QString& site, const char* name
 }
 
 namespace {
-// Every payload carries a time, most of them many a second: formatted from
-// the milliseconds, not through the locale machinery. Buffer of 40 or more.
-int formatUplinkTime(const QDateTime& t, char* out) {
-    if (!t.isValid()) return 0;
-    const qint64 ms = t.toMSecsSinceEpoch();
+int formatUplinkTimeOf(const QDateTime& t, qint64 ms, char* out) {
     const qint64 day = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
     const qint64 inDay = ms - day * 86400000;
     const QDate d = QDate::fromJulianDay(2440588 + day);
@@ -36,6 +33,26 @@ int formatUplinkTime(const QDateTime& t, char* out) {
     }
     return std::snprintf(out, 25, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(), d.day(),
                          int(inDay / 3600000), int(inDay / 60000 % 60), int(inDay / 1000 % 60), int(inDay % 1000));
+}
+
+// Every payload carries a time, most of them many a second: formatted from
+// the milliseconds, not through the locale machinery. Buffer of 40 or more.
+int formatUplinkTime(const QDateTime& t, char* out) {
+    if (!t.isValid()) return 0;
+    const qint64 ms = t.toMSecsSinceEpoch();
+    // A record's events share its time: the text is made once for them all.
+    thread_local qint64 lastMs = std::numeric_limits<qint64>::min();
+    thread_local char lastText[40];
+    thread_local int lastSize = 0;
+    if (ms == lastMs) {
+        std::memcpy(out, lastText, size_t(lastSize));
+        return lastSize;
+    }
+    const int n = formatUplinkTimeOf(t, ms, out);
+    lastMs = ms;
+    lastSize = n;
+    std::memcpy(lastText, out, size_t(n));
+    return n;
 }
 
 const char* elementWord(int element) {

@@ -132,11 +132,6 @@ public:
         setState(MqttConnection::State::Stopped, QStringLiteral("stopped"));
     }
 
-    void publish(quint64 token, const MqttMessage& msg) {
-        catchUp();
-        publishOne(token, msg);
-    }
-
     void publish(const std::vector<quint64>& tokens, const std::vector<MqttMessage>& msgs) {
         catchUp();
         // Corked, the sends below only fill the socket; uncorking sends them
@@ -551,22 +546,13 @@ void MqttConnection::stop(const std::optional<MqttMessage>& last, int timeoutMs)
     }
 }
 
-quint64 MqttConnection::publish(const MqttMessage& message) {
-    const quint64 token = m_nextToken.fetch_add(1);
-    // On the network thread itself (an uplink sharing it) there is nothing to hand over.
-    if (QThread::currentThread() == m_thread && !m_stopped) {
-        m_worker->publish(token, message);
-        return token;
-    }
-    QMetaObject::invokeMethod(m_worker, [w = m_worker, token, message] { w->publish(token, message); },
-                              Qt::QueuedConnection);
-    return token;
-}
+quint64 MqttConnection::publish(const MqttMessage& message) { return publish(std::vector<MqttMessage>{message}).front(); }
 
 std::vector<quint64> MqttConnection::publish(const std::vector<MqttMessage>& messages) {
     std::vector<quint64> tokens;
     tokens.reserve(messages.size());
     for (std::size_t i = 0; i < messages.size(); ++i) tokens.push_back(m_nextToken.fetch_add(1));
+    // On the network thread itself (an uplink sharing it) there is nothing to hand over.
     if (QThread::currentThread() == m_thread && !m_stopped) {
         m_worker->publish(tokens, messages);
         return tokens;
