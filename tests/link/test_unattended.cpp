@@ -7,6 +7,7 @@
 #include "monitor/datafile.h"
 #include "monitor/unattended.h"
 #include "mainwindow.h"
+#include "monitorprocess.h"
 #include "simhub.h"
 
 #include <QDialog>
@@ -29,42 +30,9 @@ namespace {
 
 using Sim = testsupport::SimHub;
 
-QString buildDir() { return qEnvironmentVariable("HUB_BUILD_DIR"); }
 
 
-struct Monitor {
-    QProcess proc;
-    QByteArray err;
-    Monitor(const QString& folder, const QStringList& args) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        proc.setProcessEnvironment(env);
-        proc.setWorkingDirectory(folder);
-        proc.start(buildDir() + "/monitor/hubmonitor", args);
-    }
-    ~Monitor() {
-        if (proc.state() != QProcess::NotRunning) {
-            proc.kill();
-            proc.waitForFinished(3000);
-        }
-    }
-    bool said(const char* text, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (!err.contains(text) && t.elapsed() < ms) {
-            proc.waitForReadyRead(100);
-            err += proc.readAllStandardError();
-        }
-        return err.contains(text);
-    }
-    void signal(int sig) { ::kill(static_cast<pid_t>(proc.processId()), sig); }
-    // Ended by itself within ms, with this status.
-    bool endsWith(int code, int ms) {
-        const bool ended = proc.waitForFinished(ms);
-        err += proc.readAllStandardError();
-        return ended && proc.exitStatus() == QProcess::NormalExit && proc.exitCode() == code;
-    }
-};
+using Monitor = testsupport::MonitorProcess;
 
 bool waitUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;

@@ -3,6 +3,7 @@
 // configuration file; the title's indicator.
 #include "broker.h"
 #include "monitor/UplinkIndicator.h"
+#include "monitorprocess.h"
 #include "simhub.h"
 #include "subscriber.h"
 #include "uplink/contract.h"
@@ -26,39 +27,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Monitor {
-    QProcess proc;
-    QByteArray err;
-    Monitor(const QString& folder, const QStringList& args, const QString& password = {}) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_DATA_HOME", folder + "/data");
-        if (!password.isEmpty()) env.insert(hub::kPasswordVariable, password);
-        else env.remove(hub::kPasswordVariable);
-        proc.setProcessEnvironment(env);
-        proc.setWorkingDirectory(folder);
-        proc.start(qEnvironmentVariable("HUB_BUILD_DIR") + "/monitor/hubmonitor", args);
-    }
-    ~Monitor() {
-        if (proc.state() != QProcess::NotRunning) {
-            proc.kill();
-            proc.waitForFinished(3000);
-        }
-    }
-    bool said(const char* text, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (!err.contains(text) && t.elapsed() < ms) {
-            proc.waitForReadyRead(100);
-            err += proc.readAllStandardError();
-        }
-        return err.contains(text);
-    }
+// The password goes to the environment, or the variable is kept out of it.
+struct Monitor : testsupport::MonitorProcess {
+    Monitor(const QString& folder, const QStringList& args, const QString& password = {})
+        : MonitorProcess(folder, args,
+                         {{"XDG_DATA_HOME", folder + "/data"},
+                          {QString::fromLatin1(hub::kPasswordVariable), password.isEmpty() ? std::nullopt : std::optional(password)}}) {}
     bool endsAfterTerm(int ms) {
-        ::kill(static_cast<pid_t>(proc.processId()), SIGTERM);
-        const bool ended = proc.waitForFinished(ms);
-        err += proc.readAllStandardError();
-        return ended && proc.exitStatus() == QProcess::NormalExit && proc.exitCode() == 0;
+        signal(SIGTERM);
+        return endsWith(0, ms);
     }
 };
 
