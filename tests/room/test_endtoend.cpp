@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <optional>
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -43,21 +44,32 @@ struct RoomUnderTest {
     const Site* site(const char* name) const { return room->sites().site(QString::fromLatin1(name)); }
 };
 
+// Every case: a folder of its own and a room whose history is in it; most
+// also a private broker.
+class RoomEndToEnd : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    RoomOptions o;
+    std::optional<testsupport::PrivateBroker> broker;
+    RoomEndToEnd() { o.historyPath = dir.filePath("room.sqlite"); }
+    ::testing::AssertionResult startBroker() {
+        broker.emplace();
+        if (broker->ok()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << broker->error();
+    }
+};
+
 std::string s(const QByteArray& b) { return b.toStdString(); }
 std::string t(const char* site, const char* name) { return topic(site, name).toStdString(); }
 
 // Site k's event n: an alarm on barrier k raised on odd n, restored on even n.
 QByteArray alarmEvent(int k, unsigned long long n) { return event(n, k, "alarm", n % 2 == 1); }
 
-TEST(RoomEndToEnd, EventsOfThreeSitesReachTheGridAndTheLogInOrder) {
-    testsupport::PrivateBroker broker;
-    ASSERT_TRUE(broker.ok()) << broker.error();
-    QTemporaryDir dir;
-    RoomOptions o;
-    o.historyPath = dir.filePath("room.sqlite");
-    RoomUnderTest r(o, broker.port());
+TEST_F(RoomEndToEnd, EventsOfThreeSitesReachTheGridAndTheLogInOrder) {
+    ASSERT_TRUE(startBroker());
+    RoomUnderTest r(o, broker->port());
     testmqtt::Client site;
-    ASSERT_EQ(site.connect(broker.port(), "", ""), 0);
+    ASSERT_EQ(site.connect(broker->port(), "", ""), 0);
     const char* names[] = {"alpha", "bravo", "charlie"};
     for (const char* n : names) {
         site.publish(t(n, "status"), s(status("online")), true);
@@ -91,14 +103,10 @@ TEST(RoomEndToEnd, EventsOfThreeSitesReachTheGridAndTheLogInOrder) {
     }
 }
 
-TEST(RoomEndToEnd, ClosedDuringEventsAndRestartedEveryEventIsLoggedOnce) {
-    testsupport::PrivateBroker broker;
-    ASSERT_TRUE(broker.ok()) << broker.error();
-    QTemporaryDir dir;
-    RoomOptions o;
-    o.historyPath = dir.filePath("room.sqlite");
+TEST_F(RoomEndToEnd, ClosedDuringEventsAndRestartedEveryEventIsLoggedOnce) {
+    ASSERT_TRUE(startBroker());
     testmqtt::Client site;
-    ASSERT_EQ(site.connect(broker.port(), "", ""), 0);
+    ASSERT_EQ(site.connect(broker->port(), "", ""), 0);
     ASSERT_EQ(site.subscribe(t("delta", "resend")), 1);
     unsigned long long seq = 0;
     const auto publish = [&](int n) {
@@ -109,14 +117,14 @@ TEST(RoomEndToEnd, ClosedDuringEventsAndRestartedEveryEventIsLoggedOnce) {
         }
     };
     {
-        RoomUnderTest r(o, broker.port());
+        RoomUnderTest r(o, broker->port());
         publish(10);
         ASSERT_TRUE(QTest::qWaitFor([&] { return r.site("delta") && r.site("delta")->contiguous == 10; }, 5000));
         publish(5); // some of these may still be on their way as the room closes
         r.link->stop();
     }
     publish(25);
-    RoomUnderTest r(o, broker.port());
+    RoomUnderTest r(o, broker->port());
     // A site answers a resend as the uplink does: its events again from `from`.
     size_t answered = 0;
     ASSERT_TRUE(QTest::qWaitFor([&] {
@@ -139,15 +147,11 @@ TEST(RoomEndToEnd, ClosedDuringEventsAndRestartedEveryEventIsLoggedOnce) {
     EXPECT_EQ(r.site("delta")->condition(1), Condition::None);
 }
 
-TEST(RoomEndToEnd, AnAcknowledgementReachesTheSitesAckTopic) {
-    testsupport::PrivateBroker broker;
-    ASSERT_TRUE(broker.ok()) << broker.error();
-    QTemporaryDir dir;
-    RoomOptions o;
-    o.historyPath = dir.filePath("room.sqlite");
-    RoomUnderTest r(o, broker.port());
+TEST_F(RoomEndToEnd, AnAcknowledgementReachesTheSitesAckTopic) {
+    ASSERT_TRUE(startBroker());
+    RoomUnderTest r(o, broker->port());
     testmqtt::Client site;
-    ASSERT_EQ(site.connect(broker.port(), "", ""), 0);
+    ASSERT_EQ(site.connect(broker->port(), "", ""), 0);
     ASSERT_EQ(site.subscribe(t("echo", "ack")), 1);
     site.publish(t("echo", "event"), s(event(7, 3, "tamper", true)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !r.room->history().unacknowledged("echo").empty(); }, 5000));
@@ -175,17 +179,13 @@ QString writeRecording(const QString& path) {
     return path;
 }
 
-TEST(RoomEndToEnd, ASiteKilledWithoutACleanStopShowsLost) {
-    testsupport::PrivateBroker broker;
-    ASSERT_TRUE(broker.ok()) << broker.error();
-    QTemporaryDir dir;
-    RoomOptions o;
-    o.historyPath = dir.filePath("room.sqlite");
-    RoomUnderTest r(o, broker.port());
+TEST_F(RoomEndToEnd, ASiteKilledWithoutACleanStopShowsLost) {
+    ASSERT_TRUE(startBroker());
+    RoomUnderTest r(o, broker->port());
     QProcess site;
     site.start(testtool::hubdatPath(),
                {"publish", writeRecording(dir.filePath("site.dat")), "--uplink",
-                QStringLiteral("mqtt://127.0.0.1:%1/foxtrot").arg(broker.port()), "--rate", "0.01",
+                QStringLiteral("mqtt://127.0.0.1:%1/foxtrot").arg(broker->port()), "--rate", "0.01",
                 "--journal-dir", dir.path()});
     ASSERT_TRUE(site.waitForStarted());
     ASSERT_TRUE(QTest::qWaitFor([&] { return r.site("foxtrot") && r.site("foxtrot")->status == SiteStatus::Online; }, 5000));
@@ -201,12 +201,8 @@ TEST(RoomEndToEnd, ASiteKilledWithoutACleanStopShowsLost) {
     EXPECT_EQ(w.grid()->tiles()[0].status, SiteStatus::Lost);
 }
 
-TEST(RoomEndToEnd, TheArchiveOfAPublishedRecordingReplaysToTheRecordingsState) {
-    testsupport::PrivateBroker broker;
-    ASSERT_TRUE(broker.ok()) << broker.error();
-    QTemporaryDir dir;
-    RoomOptions o;
-    o.historyPath = dir.filePath("room.sqlite");
+TEST_F(RoomEndToEnd, TheArchiveOfAPublishedRecordingReplaysToTheRecordingsState) {
+    ASSERT_TRUE(startBroker());
     o.archiveDir = dir.filePath("archive");
     {
         // The room has followed the site since its first event: the site's
@@ -215,9 +211,9 @@ TEST(RoomEndToEnd, TheArchiveOfAPublishedRecordingReplaysToTheRecordingsState) {
         ASSERT_TRUE(h.open(o.historyPath));
         h.saveSite("golf", 0);
     }
-    RoomUnderTest r(o, broker.port());
+    RoomUnderTest r(o, broker->port());
     const QString rec = writeRecording(dir.filePath("site.dat"));
-    const auto pub = testtool::hubdat({"publish", rec, "--uplink", QStringLiteral("mqtt://127.0.0.1:%1/golf").arg(broker.port()),
+    const auto pub = testtool::hubdat({"publish", rec, "--uplink", QStringLiteral("mqtt://127.0.0.1:%1/golf").arg(broker->port()),
                                        "--rate", "max", "--journal-dir", dir.path()});
     ASSERT_EQ(pub.code, 0) << pub.err.constData();
     const hub::StateRecord last{0, 0x01, 0x02, 0, 0, 0x02};
@@ -251,12 +247,9 @@ TEST(RoomEndToEnd, TheArchiveOfAPublishedRecordingReplaysToTheRecordingsState) {
 // The broker as shipped (TLS, passwords, the ACL): the room logs in as a
 // control-room user over mqtts and follows a site; a wrong password never
 // gets it in.
-TEST(RoomEndToEnd, OverTlsWithItsOwnPasswordToTheShippedBroker) {
+TEST_F(RoomEndToEnd, OverTlsWithItsOwnPasswordToTheShippedBroker) {
     testroom::ControlRoom cr({{"add-site", "kilo", "kilo-pw"}, {"add-room", "desk", "desk-pw"}});
     ASSERT_TRUE(cr.failure.empty()) << cr.failure;
-    QTemporaryDir dir;
-    RoomOptions o;
-    o.historyPath = dir.filePath("room.sqlite");
     {
         History h; // the room knows the site from its first event
         ASSERT_TRUE(h.open(o.historyPath));
