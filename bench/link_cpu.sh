@@ -38,12 +38,9 @@ link="$(head -n1 "$work/sim.out")"
 
 uplink=()
 if [ "${UPLINK:-0}" = 1 ]; then
-    port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-    printf 'listener %s 127.0.0.1\nallow_anonymous true\nmax_inflight_messages 1000\n' "$port" >"$work/mosquitto.conf"
-    /usr/sbin/mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
-    broker_pid=$!
-    sleep 0.5
-    uplink=(--uplink "mqtt://127.0.0.1:$port/Bench")
+    . "$here/scripts/private-broker.sh"
+    start_private_broker "$work" "max_inflight_messages 1000"
+    uplink=(--uplink "mqtt://127.0.0.1:$broker_port/Bench")
 fi
 
 cd "$work"

@@ -22,17 +22,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free loopback port for the private broker.
-port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-cat >"$work/mosquitto.conf" <<CONF
-listener $port 127.0.0.1
-allow_anonymous true
-persistence false
-max_queued_messages 100000
-CONF
-/usr/sbin/mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
-broker_pid=$!
-sleep 0.5
+. "$here/scripts/private-broker.sh"
+start_private_broker "$work" "persistence false" "max_queued_messages 100000"
+port=$broker_port
 
 # The recording every site plays: settings, then a state a second with the
 # first barrier's tamper bit set and cleared in turn (one event a second).

@@ -19,11 +19,10 @@ if [ "${1:-}" = room ]; then
     pids=()
     cleanup_room() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$work"; }
     trap cleanup_room EXIT
-    port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-    printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$port" >"$work/mosquitto.conf"
-    /usr/sbin/mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
-    pids+=($!)
-    sleep 0.5
+    . "$here/scripts/private-broker.sh"
+    start_private_broker "$work" "persistence false"
+    pids+=("$broker_pid")
+    port=$broker_port
     # Each site's recording: settings (couples A and B), then its states, one a second.
     python3 - "$work" <<'PY'
 import struct, sys
