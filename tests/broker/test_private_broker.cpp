@@ -118,9 +118,7 @@ TEST(PrivateBroker, GeneratedOptionsHold) {
     QTemporaryDir certs;
     ASSERT_TRUE(testroom::makeCertificates(certs.path()));
     const std::string dir = certs.path().toStdString();
-    BrokerOptions o;
-    o.allowAnonymous = false;
-    o.users = {{"u1", "p1"}, {"u2", "p2 with spaces"}};
+    BrokerOptions o = BrokerOptions::usersOnly({{"u1", "p1"}, {"u2", "p2 with spaces"}});
     o.acl = "user u1\ntopic readwrite t/u1/#\n\nuser u2\ntopic read t/#\n";
     o.tls = testsupport::BrokerTls{dir + "/ca.crt", dir + "/server.crt", dir + "/server.key"};
     PrivateBroker broker(o);

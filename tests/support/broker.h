@@ -63,6 +63,14 @@ struct BrokerOptions {
     // written from users and acl.
     std::string config;
     std::chrono::milliseconds startTimeout{10000};
+
+    // Anonymous clients refused: these users, and nobody else, get in.
+    static BrokerOptions usersOnly(std::vector<std::pair<std::string, std::string>> users) {
+        BrokerOptions o;
+        o.allowAnonymous = false;
+        o.users = std::move(users);
+        return o;
+    }
 };
 
 class PrivateBroker {

@@ -111,10 +111,7 @@ TEST(UplinkMonitor, EventsJournaledBeforeASigkillArriveAfterTheRestart) {
 }
 
 TEST(UplinkMonitor, AWrongPasswordIsRefusedClearlyAndTheSiteKeepsRecording) {
-    testsupport::BrokerOptions opts;
-    opts.allowAnonymous = false;
-    opts.users = {{"North", "right"}};
-    testsupport::PrivateBroker broker(opts);
+    testsupport::PrivateBroker broker(testsupport::BrokerOptions::usersOnly({{"North", "right"}}));
     ASSERT_TRUE(broker.ok()) << broker.error();
     QTemporaryDir dir;
     testsupport::SimHub sim(dir, {"--event-every", "2"});

@@ -242,19 +242,33 @@ struct InProcessSite {
     }
 };
 
+// A private broker, a control room listening to North's events, and the site
+// North running in this process: start() brings them up, the site online.
+struct OnlineSite {
+    testsupport::PrivateBroker broker;
+    QTemporaryDir dir;
+    testsupport::Subscriber room{broker.port(), {"hub/North/event"}};
+    InProcessSite s{broker.port(), dir.path()};
+    ::testing::AssertionResult start() {
+        if (!broker.ok()) return ::testing::AssertionFailure() << broker.error();
+        if (!room.waitSubscribed()) return ::testing::AssertionFailure() << "the room did not subscribe";
+        QString error;
+        if (!s.site->start(&error)) return ::testing::AssertionFailure() << error.toStdString();
+        if (!QTest::qWaitFor([&] { return s.online(); }, 5000))
+            return ::testing::AssertionFailure() << "the site did not come online";
+        return ::testing::AssertionSuccess();
+    }
+};
+
 // The control room's acknowledgements land in the log beside the journal, as
 // received; a resend request publishes again from the number asked, confirmed
 // events included.
 TEST(UplinkPublish, AcknowledgementsAreLoggedAndResendPublishesAgainFromTheNumberAsked) {
-    testsupport::PrivateBroker broker;
-    ASSERT_TRUE(broker.ok()) << broker.error();
-    QTemporaryDir dir;
-    testsupport::Subscriber room(broker.port(), {"hub/North/event"});
-    ASSERT_TRUE(room.waitSubscribed());
-    InProcessSite s(broker.port(), dir.path());
-    QString error;
-    ASSERT_TRUE(s.site->start(&error)) << error.toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.online(); }, 5000));
+    OnlineSite t;
+    ASSERT_TRUE(t.start());
+    QTemporaryDir& dir = t.dir;
+    testsupport::Subscriber& room = t.room;
+    InProcessSite& s = t.s;
     s.site->postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
     for (int i = 0; i < 3; ++i) s.alarm(i % 2 == 0); // 6 events: alarm on both barriers, off, on
     ASSERT_TRUE(room.waitFor([](const auto& g) { return events(g).size() >= 6; }, 3s));
@@ -279,15 +293,10 @@ TEST(UplinkPublish, AcknowledgementsAreLoggedAndResendPublishesAgainFromTheNumbe
 // A full disk: the journal cannot take the events, the status says so (the
 // window title, stderr), and the events still go out, numbered as ever.
 TEST(UplinkPublish, AFullDiskIsReportedAndTheEventsStillGoOut) {
-    testsupport::PrivateBroker broker;
-    ASSERT_TRUE(broker.ok()) << broker.error();
-    QTemporaryDir dir;
-    testsupport::Subscriber room(broker.port(), {"hub/North/event"});
-    ASSERT_TRUE(room.waitSubscribed());
-    InProcessSite s(broker.port(), dir.path());
-    QString error;
-    ASSERT_TRUE(s.site->start(&error)) << error.toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.online(); }, 5000));
+    OnlineSite t;
+    ASSERT_TRUE(t.start());
+    testsupport::Subscriber& room = t.room;
+    InProcessSite& s = t.s;
     {
         testtool::FileSizeLimit full(16); // the journal holds its 8-byte header only
         s.site->postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
@@ -397,9 +406,7 @@ TEST(UplinkPublish, EventsUnderAnotherSitesNameAreRefusedAndStayInTheJournal) {
 // Refused events go out again at the reconnect pace, not in a loop: the
 // broker sees them once, then again after a second or so, and not more.
 TEST(UplinkPublish, RefusedEventsAreSentAgainAtTheReconnectPaceNotInALoop) {
-    testsupport::BrokerOptions opts;
-    opts.allowAnonymous = false;
-    opts.users = {{"North", "pw"}};
+    auto opts = testsupport::BrokerOptions::usersOnly({{"North", "pw"}});
     opts.acl = "user North\ntopic write hub/North/#\n";
     opts.verbose = true;
     testsupport::PrivateBroker broker(opts);
@@ -557,10 +564,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UplinkPublish, AWrongPasswordIsRefusedWithAClearMessageAndExit1) {
-    testsupport::BrokerOptions opts;
-    opts.allowAnonymous = false;
-    opts.users = {{"North", "right"}};
-    testsupport::PrivateBroker broker(opts);
+    testsupport::PrivateBroker broker(testsupport::BrokerOptions::usersOnly({{"North", "right"}}));
     ASSERT_TRUE(broker.ok()) << broker.error();
     QTemporaryDir dir;
     writeAlarmRecording(dir.filePath("a.dat"), 4);
