@@ -286,7 +286,10 @@ TEST_F(RoomEndToEnd, OverTlsWithItsOwnPasswordToTheShippedBroker) {
     Room other(RoomOptions{});
     RoomLink wrong(other, roomMqttOptions(*url, "not-the-password", ca, "hubroom-wrong"));
     wrong.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return wrong.connection().state() == hub::MqttConnection::State::Waiting; }, 5000));
+    // The state is read across threads at once; its text comes queued: wait for both.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return wrong.connection().state() == hub::MqttConnection::State::Waiting && wrong.stateText().contains("retrying");
+    }, 5000)) << wrong.stateText().toStdString();
     EXPECT_TRUE(wrong.stateText().contains("authori", Qt::CaseInsensitive)) << wrong.stateText().toStdString();
     EXPECT_TRUE(other.sites().sites().empty());
     wrong.stop();
