@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <cmath>
+#include <limits>
 
 namespace hub {
 
@@ -80,7 +81,30 @@ QDateTime fromTDateTime(double value) {
     return QDateTime(d, t);
 }
 
-double nowTDateTime() { return toTDateTime(QDateTime::currentDateTime()); }
+double tdateTimeOfLocalMs(long long localMs) {
+    constexpr long long kDay = 86400000LL;
+    const long long day = localMs >= 0 ? localMs / kDay : -((-localMs + kDay - 1) / kDay);
+    const long long ms = localMs - day * kDay;
+    // As toTDateTime(date, time) computes it, so the same moment gives the same bits.
+    const double days = static_cast<double>(day + 25569); // 1 January 1970
+    const double frac = static_cast<double>(ms) / kMsPerDay;
+    return days >= 0 ? days + frac : days - frac;
+}
+
+double nowTDateTime() {
+    // Stamped on every record of a live link: the zone's offset is looked up
+    // once a minute (clock changes fall on whole minutes), as the lookup
+    // costs more than the record itself.
+    thread_local long long minute = std::numeric_limits<long long>::min();
+    thread_local long long offsetMs = 0;
+    const long long now = QDateTime::currentMSecsSinceEpoch();
+    const long long thisMinute = now >= 0 ? now / 60000 : -((-now + 59999) / 60000);
+    if (thisMinute != minute) {
+        minute = thisMinute;
+        offsetMs = QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc() * 1000LL;
+    }
+    return tdateTimeOfLocalMs(now + offsetMs);
+}
 
 QDate dateOf(double value) {
     if (!inRange(value)) return {};

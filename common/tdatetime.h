@@ -17,6 +17,9 @@ QDateTime fromTDateTime(double value);
 // skips is still the time written). False where fromTDateTime is invalid.
 bool splitTDateTime(double value, QDate& date, QTime& time);
 double nowTDateTime();
+// The stamp of a local wall-clock time given in milliseconds since 1 January
+// 1970 00:00 of that clock.
+double tdateTimeOfLocalMs(long long localMs);
 
 // The day of a time stamp (its whole part, as the classic type reads it).
 QDate dateOf(double value);

@@ -20,7 +20,8 @@ namespace hub {
 void TAnalisiBarre::RiceviDati(const hub::StateRecord& state, bool beamSound, bool ledSound) {
     const bool beep = hub::RiceviDati(Monitor1->model(), hub, state, beamSound, ledSound,
                                       state_.zoom.isCompact());
-    Monitor1->refresh();
+    // The monitor follows when the window is next brought up to date
+    // (syncLink): at most every 40 ms, not for every record.
     if (beep) hub::beep();
 }
 

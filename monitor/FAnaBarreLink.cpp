@@ -111,7 +111,7 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
     }
     void mirrorTimers() {
         auto mirror = [](QTimer* t, const hub::LinkTimer& s) {
-            t->setInterval(s.intervalMs);
+            if (t->interval() != s.intervalMs) t->setInterval(s.intervalMs); // which restarts a running timer
             if (!s.enabled) t->stop();
             else if (!t->isActive()) t->start();
         };
@@ -120,6 +120,7 @@ struct TAnalisiBarre::LinkArea : public QObject, public hub::HubLinkHost {
         mirror(w->TimerReopen, link.timerReopen());
     }
     QElapsedTimer sincePaint;
+    QElapsedTimer countersShown;
     // The acquisition goes on; the recording pauses and each later record
     // tries again (the file keeps whole records only).
     void recordingFailed(const QString& error) override {
@@ -170,9 +171,16 @@ void TAnalisiBarre::syncLink() {
     hub::HubLink& l = linkArea().link;
     observeLink();
     linkArea().mirrorTimers();
+    Monitor1->refresh();
     LNoData->setVisible(l.noData());
-    setCaption(LBuffer, QString::number(l.buffer()));
-    setCaption(LCounter, QString::number(l.counter()));
+    // The counters change with every record: shown five times a second they
+    // read the same, and most of their label repaints are spared.
+    QElapsedTimer& shown = linkArea().countersShown;
+    if (!shown.isValid() || shown.elapsed() >= 200 || l.counter() == 0) {
+        shown.start();
+        setCaption(LBuffer, QString::number(l.buffer()));
+        setCaption(LCounter, QString::number(l.counter()));
+    }
     setPanelColour(PanelRicevi, l.heartbeat());
 }
 

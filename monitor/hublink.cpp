@@ -98,7 +98,13 @@ void HubLink::TimerComDatiTimer() {
         // A record never writes past the 12-byte state, whatever a block said.
         const int length = std::clamp(st_.stream.recordLength, 0, 12);
         // The record's bytes follow its start byte at once: one wait for all.
-        if (!receiveStart(kStream, length) || !RicezioneByte(st_.current.data(), length)) {
+        // While the tick has more to read, a wait lasts for the next record
+        // too: the window is painted at most every 40 ms, every other record
+        // at the line rate, so waking for each record showed nothing more
+        // and cost a wake-up. A record is read at most one record's time
+        // after it came.
+        const int ahead = left > 1 ? 1 + length : 0;
+        if (!receiveStart(kStream, length + ahead) || !receive(st_.current.data(), length, ahead)) {
             set_.enabled = true; // back to connecting, with the interval it has
             return;
         }

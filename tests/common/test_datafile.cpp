@@ -29,6 +29,25 @@ TEST(TDateTime, EpochAndKnownDays) {
     EXPECT_FALSE(fromTDateTime(1e300).isValid());
 }
 
+// The live link stamps records from the clock's milliseconds: the same bits as
+// the stamp made from the date and time, on both sides of 1970 and 1899.
+TEST(TDateTime, StampsFromMillisecondsEqualThoseFromDateAndTime) {
+    const long long day = 86400000LL;
+    const long long cases[] = {0, 1, day - 1, day, -1, -day, -day - 1, 1765000000123LL,
+                               -2209161600000LL /* 30 Dec 1899 */, -2209161600000LL - 1, -2209161600000LL - day + 21600000,
+                               253402300799999LL /* 9999-12-31 23:59:59.999 */};
+    for (long long ms : cases) {
+        const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+        EXPECT_EQ(tdateTimeOfLocalMs(ms), toTDateTime(t.date(), t.time())) << ms;
+    }
+    // And the clock's stamp is the local time's.
+    const double before = toTDateTime(QDateTime::currentDateTime());
+    const double now = nowTDateTime();
+    const double after = toTDateTime(QDateTime::currentDateTime());
+    EXPECT_LE(before, now);
+    EXPECT_LE(now, after);
+}
+
 TEST(TDateTime, LinearDaysPutsEveryMomentInTimeOrder) {
     struct Case {
         QDate date;

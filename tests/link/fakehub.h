@@ -83,6 +83,20 @@ public:
         queue.clear();
     }
     void purgeOut() override { check("Unable to purge com: 5"); }
+    // As a real port waits (the line time of the bytes wanted, then what
+    // is still missing once more) when lineTimeWaits is set; else at each byte.
+    bool lineTimeWaits = false;
+    int waits = 0;
+    void waitForBytes(int wanted, SteadyTime deadline) override {
+        ++waits;
+        if (!lineTimeWaits || wanted <= 1) return waitReadable(deadline);
+        clock.sleepUntil(std::min(deadline, clock.t + wanted * kByte));
+        waitReadable(deadline);
+        const int waiting = inQueCount();
+        if (waiting > 0 && waiting < wanted) clock.sleepUntil(std::min(deadline, clock.t + (wanted - waiting) * kByte));
+    }
+    // When the last byte of each record sent so far arrived.
+    std::vector<SteadyTime> recordDone;
     void waitReadable(SteadyTime deadline) override {
         check("Unable to read from port: 5");
         advance();
@@ -118,6 +132,7 @@ private:
                 scheduled_.push_back({streamNext_, r[static_cast<size_t>(i)], start});
                 streamNext_ += kByte;
             }
+            recordDone.push_back(streamNext_);
             lastScheduled_ = streamNext_;
         }
     }

@@ -121,6 +121,61 @@ TEST_F(Link, RicezioneByteKeepsOneDeadlineForTheWholeCall) {
     }
 }
 
+// On a port that sleeps for the line time of what it waits for: every record
+// is applied, in order, at most a record's time after it is whole, with about
+// one wake-up for two records, whatever the record length.
+TEST_F(Link, RecordsAreReadTwoToAWakeUpAndNoneLate) {
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> answer;
+        int length;
+    } cases[] = {{"SW, 12-byte records", swAnswer(), 12},
+                 {"TC, 6-byte records", tcAnswer(1), 6},
+                 {"TC, 3-byte records", tcAnswer(2), 3}};
+    for (const auto& c : cases) {
+        FakeClock ck;
+        FakeHub ln(ck);
+        hub::HubState s;
+        struct TimedHost : FakeHost {
+            FakeClock& ck;
+            std::vector<SteadyTime> at;
+            TimedHost(hub::HubState& s, FakeClock& c) : FakeHost(s), ck(c) {}
+            void riceviDati(const hub::StateRecord& r) override {
+                FakeHost::riceviDati(r);
+                at.push_back(ck.t);
+            }
+        } h(s, ck);
+        HubLink l(ln, ck, s, h);
+        ln.answer = c.answer;
+        ln.recordLength = c.length;
+        ln.lineTimeWaits = true;
+        ln.record = [](long k) {
+            hub::StateRecord r{};
+            r[0] = static_cast<std::uint8_t>(k);
+            r[1] = static_cast<std::uint8_t>(k >> 8);
+            return r;
+        };
+        l.beginAcquisition(nullptr);
+        ck.t += 1000ms;
+        l.TimerComSetTimer();
+        ASSERT_TRUE(l.timerDati().enabled) << c.name;
+        const int waitsBefore = ln.waits;
+        const SteadyTime until = ck.t + 2000ms;
+        while (ck.t < until && l.timerDati().enabled) {
+            ck.t += 1ms;
+            l.TimerComDatiTimer();
+        }
+        ASSERT_GT(h.applied.size(), 70u) << c.name;
+        for (size_t k = 0; k < h.applied.size(); ++k) {
+            ASSERT_EQ(h.applied[k][0] | h.applied[k][1] << 8, static_cast<int>(k & 0xFFFF)) << c.name;
+            const auto recordTime = (1 + c.length) * FakeHub::kByte;
+            EXPECT_LE(h.at[k] - ln.recordDone[k], recordTime + 1ms) << c.name << ", record " << k;
+        }
+        const double perRecord = double(ln.waits - waitsBefore) / double(h.applied.size());
+        EXPECT_LT(perRecord, 0.65) << c.name;
+    }
+}
+
 TEST(FakeClock, AWaitThatNeverReachesItsDeadlineFailsAtTheStepLimit) {
     // A line whose wait returns without moving the clock: the receive loop
     // would poll for ever.
