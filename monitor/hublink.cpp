@@ -125,7 +125,9 @@ void HubLink::TimerComDatiTimer() {
             dati_.enabled = true;
             return;
         }
-        host_.repaint();
+        // With the next record whole in the queue already, the window is
+        // painted after it rather than with a state it replaces at once.
+        if (buffer_ <= length) host_.repaint();
     }
 }
 

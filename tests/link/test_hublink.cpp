@@ -140,11 +140,20 @@ TEST_F(Link, RecordsAreReadTwoToAWakeUpAndNoneLate) {
             FakeClock& ck;
             std::vector<SteadyTime> at;
             TimedHost(hub::HubState& s, FakeClock& c) : FakeHost(s), ck(c) {}
+            FakeHub* line = nullptr;
+            int paintedBehind = 0; // repaints with the next record whole in the queue
+            int length = 0;
             void riceviDati(const hub::StateRecord& r) override {
                 FakeHost::riceviDati(r);
                 at.push_back(ck.t);
             }
+            void repaint() override {
+                FakeHost::repaint();
+                paintedBehind += line->inQueCount() > length;
+            }
         } h(s, ck);
+        h.line = &ln;
+        h.length = c.length;
         HubLink l(ln, ck, s, h);
         ln.answer = c.answer;
         ln.recordLength = c.length;
@@ -173,6 +182,8 @@ TEST_F(Link, RecordsAreReadTwoToAWakeUpAndNoneLate) {
         }
         const double perRecord = double(ln.waits - waitsBefore) / double(h.applied.size());
         EXPECT_LT(perRecord, 0.65) << c.name;
+        EXPECT_GT(h.repaints, 0) << c.name;
+        EXPECT_EQ(h.paintedBehind, 0) << c.name;
     }
 }
 
