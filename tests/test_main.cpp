@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -29,6 +30,7 @@ int sideBySide(const QStringList& cases) {
         std::unique_ptr<QProcess> process;
         QString log;
         qint64 ms = 0;
+        bool timedOut = false;
     };
     std::vector<Run> runs;
     QElapsedTimer clock;
@@ -40,9 +42,17 @@ int sideBySide(const QStringList& cases) {
         r.process->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + c});
         runs.push_back(std::move(r));
     }
+    // A case that hangs is ended here, with what it printed, rather than
+    // taking the whole program down at ctest's time-out without a word.
+    constexpr qint64 kDeadlineMs = 300'000;
     int failed = 0;
     for (Run& r : runs) {
-        r.process->waitForFinished(-1);
+        if (!r.process->waitForFinished(int(std::max<qint64>(1, kDeadlineMs - clock.elapsed()))) &&
+            r.process->state() != QProcess::NotRunning) {
+            r.process->kill();
+            r.process->waitForFinished(-1);
+            r.timedOut = true;
+        }
         r.ms = clock.elapsed();
     }
     for (const Run& r : runs) {
@@ -52,9 +62,11 @@ int sideBySide(const QStringList& cases) {
         const bool ok = r.process->exitStatus() == QProcess::NormalExit && r.process->exitCode() == 0 &&
                         out.contains("[  PASSED  ] 1 test.");
         failed += !ok;
+        const char* why = r.timedOut                                         ? ", ended after 300 s"
+                          : r.process->error() == QProcess::FailedToStart ? ", did not start"
+                                                                          : "";
         std::printf("=== %s: %s (done after %lld ms)%s\n%s\n", qPrintable(r.name), ok ? "passed" : "FAILED",
-                    static_cast<long long>(r.ms),
-                    r.process->error() == QProcess::FailedToStart ? ", did not start" : "", out.constData());
+                    static_cast<long long>(r.ms), why, out.constData());
     }
     std::printf("%d of %d cases side by side failed\n", failed, static_cast<int>(runs.size()));
     return failed ? 1 : 0;
