@@ -81,9 +81,14 @@ QDateTime fromTDateTime(double value) {
     return QDateTime(d, t);
 }
 
+namespace {
+// Rounded down, before 1970 too.
+long long floorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+} // namespace
+
 double tdateTimeOfLocalMs(long long localMs) {
     constexpr long long kDay = 86400000LL;
-    const long long day = localMs >= 0 ? localMs / kDay : -((-localMs + kDay - 1) / kDay);
+    const long long day = floorDiv(localMs, kDay);
     const long long ms = localMs - day * kDay;
     // As toTDateTime(date, time) computes it, so the same moment gives the same bits.
     const double days = static_cast<double>(day + 25569); // 1 January 1970
@@ -98,7 +103,7 @@ double nowTDateTime() {
     thread_local long long minute = std::numeric_limits<long long>::min();
     thread_local long long offsetMs = 0;
     const long long now = QDateTime::currentMSecsSinceEpoch();
-    const long long thisMinute = now >= 0 ? now / 60000 : -((-now + 59999) / 60000);
+    const long long thisMinute = floorDiv(now, 60000);
     if (thisMinute != minute) {
         minute = thisMinute;
         offsetMs = QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc() * 1000LL;

@@ -140,6 +140,7 @@ public:
         if (cork) setCork(true);
         for (std::size_t i = 0; i < msgs.size(); ++i) publishOne(tokens[i], msgs[i]);
         if (cork) setCork(false);
+        if (!m_inflight.empty()) readLater();
     }
 
     void publishOne(quint64 token, const MqttMessage& msg) {
@@ -166,7 +167,6 @@ public:
             post([f = m_facade, token] { emit f->delivered(token); });
         } else {
             m_inflight[mid] = Inflight{token, msg.topic};
-            readLater();
         }
         settle();
     }

@@ -239,7 +239,6 @@ private:
     // Events that go out at the same moment (a record's, a reconnect's backlog) go together.
     void publishEvents(const std::vector<OutboxEvent>& events, const std::optional<MqttMessage>& after = {}) {
         if (events.empty() && !after) return;
-        if (events.size() == 1 && !after) return publishEvent(events.front().seq, events.front().payload);
         std::vector<MqttMessage> messages;
         messages.reserve(events.size() + 1);
         for (const OutboxEvent& e : events) messages.push_back(MqttMessage{m_eventTopic, e.payload, 1, false});
