@@ -35,30 +35,27 @@ TEST(Contract, TimesAreTheUtcTextWithMillisecondsWhateverTheZoneOrEra) {
 TEST(Contract, EventAndStatePayloadsReadBackFieldForField) {
     const QDateTime t(QDate(2026, 12, 8), QTime(3, 12, 45, 120), Qt::UTC);
     const hub::StateRecord rec{0x00, 0x01, 0x7F, 0x80, 0xFF, 0x10, 0xA5, 0x5A, 0x00, 0x0F, 0xF0, 0x33};
-    struct Case {
-        hub::UplinkEvent e;
+    const hub::UplinkEvent cases[] = {
+        {1, t, 1, 1, true, -1, rec},
+        {9007199254740992ull, t, 8, hub::Element::Alarm, false, -1, rec},
+        {42, t, 3, hub::Element::Power, true, 3, std::nullopt},
+        {7, t, 5, hub::Element::Blind, true, -1, std::nullopt},
     };
-    const Case cases[] = {
-        {{1, t, 1, 1, true, -1, rec}},
-        {{9007199254740992ull, t, 8, hub::Element::Alarm, false, -1, rec}},
-        {{42, t, 3, hub::Element::Power, true, 3, std::nullopt}},
-        {{7, t, 5, hub::Element::Blind, true, -1, std::nullopt}},
-    };
-    for (const Case& c : cases) {
-        const QByteArray p = hub::eventPayload(c.e);
+    for (const hub::UplinkEvent& e : cases) {
+        const QByteArray p = hub::eventPayload(e);
         const auto back = hub::parseEvent(p);
         ASSERT_TRUE(back.has_value()) << p.constData();
-        EXPECT_EQ(back->seq, c.e.seq) << p.constData();
-        EXPECT_EQ(back->time, c.e.time) << p.constData();
-        EXPECT_EQ(back->barrier, c.e.barrier);
-        EXPECT_EQ(back->element, c.e.element);
-        EXPECT_EQ(back->on, c.e.on);
+        EXPECT_EQ(back->seq, e.seq) << p.constData();
+        EXPECT_EQ(back->time, e.time) << p.constData();
+        EXPECT_EQ(back->barrier, e.barrier);
+        EXPECT_EQ(back->element, e.element);
+        EXPECT_EQ(back->on, e.on);
         const QJsonObject o = QJsonDocument::fromJson(p).object();
         EXPECT_EQ(o.value(QStringLiteral("record")).toString(),
-                  c.e.record ? QStringLiteral("00017F80FF10A55A000FF033") : QString())
+                  e.record ? QStringLiteral("00017F80FF10A55A000FF033") : QString())
             << p.constData();
-        EXPECT_EQ(o.value(QStringLiteral("element")).toString(), hub::elementName(c.e.element));
-        EXPECT_EQ(o.contains(QStringLiteral("level")), c.e.element == hub::Element::Power);
+        EXPECT_EQ(o.value(QStringLiteral("element")).toString(), hub::elementName(e.element));
+        EXPECT_EQ(o.contains(QStringLiteral("level")), e.element == hub::Element::Power);
     }
 
     // The state, as a JSON object of the same fields is written.
