@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -308,8 +309,9 @@ private:
         switch (what) {
         case Read: {
             // PUBACKs free places for messages the library held back; corked,
-            // those go out together rather than one segment each.
-            const bool cork = !m_inflight.empty();
+            // those go out together rather than one segment each. Nothing is
+            // held back below the send limit: no cork, two system calls saved.
+            const bool cork = m_inflight.size() > m_sendLimit;
             if (cork) setCork(true);
             rc = mosquitto_loop_read(m_mosq, 1);
             if (cork) setCork(false);
@@ -420,9 +422,15 @@ private:
         for (quint64 token : lost) post([f = m_facade, token] { emit f->undelivered(token); });
     }
 
-    static void onConnect(mosquitto*, void* obj, int rc, int, const mosquitto_property*) {
+    static void onConnect(mosquitto*, void* obj, int rc, int, const mosquitto_property* props) {
         auto* self = static_cast<MqttWorker*>(obj);
         if (rc == 0) {
+            // The library keeps back what exceeds the broker's receive maximum as well as our own.
+            std::uint16_t receiveMaximum = 0;
+            self->m_sendLimit = std::size_t(kSendMaximum);
+            if (mosquitto_property_read_int16(props, MQTT_PROP_RECEIVE_MAXIMUM, &receiveMaximum, false) &&
+                receiveMaximum > 0)
+                self->m_sendLimit = std::min(self->m_sendLimit, std::size_t(receiveMaximum));
             self->m_connected = true;
             self->m_justConnected = true;
             self->m_failures = 0;
@@ -482,6 +490,7 @@ private:
     bool m_justConnected = false;
     bool m_publishing = false;
     int m_failures = 0;
+    std::size_t m_sendLimit = std::size_t(kSendMaximum); // unconfirmed messages the library lets out at once
     int m_stopMid = -1;
     bool m_stopAcked = false;
     QString m_pendingLoss, m_pendingRefusal;

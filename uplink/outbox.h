@@ -44,6 +44,7 @@ public:
     static constexpr std::size_t kMaxPayload = 64 * 1024;
     // Confirmed events kept for "resend" requests, the newest ones.
     static constexpr std::size_t kKeepConfirmed = 1000;
+    static constexpr std::size_t kCompactEvery = 16384; // entries written, at least
 
     Outbox() = default;
     ~Outbox();

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -127,6 +128,24 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
+// Journals already on disk carry CRC-32 (IEEE) checksums: every length, both
+// sides of the eight-byte steps, gives the standard values.
+TEST(Outbox, TheChecksumIsTheStandardCrc32) {
+    const struct {
+        const char* text;
+        std::uint32_t crc;
+    } cases[] = {
+        {"", 0x00000000u},
+        {"a", 0xE8B7BE43u},
+        {"1234567", 0x5003699Fu},
+        {"12345678", 0x9AE0DAAFu},
+        {"123456789", 0xCBF43926u},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hub::crc32(c.text, std::strlen(c.text)), c.crc) << '"' << c.text << '"';
+}
+
 TEST(Outbox, SomethingElseIsNotTakenForAJournalNorTouched) {
     Journal j;
     j.write("TIME,BARRIER\n1,2\n");
@@ -138,37 +157,39 @@ TEST(Outbox, SomethingElseIsNotTakenForAJournalNorTouched) {
 }
 
 TEST(Outbox, CompactionShrinksTheFileKeepsTheNumberingTheUnconfirmedAndRecentHistory) {
+    // Enough events that the journal is compacted along the way.
+    constexpr std::uint64_t kEvents = hub::Outbox::kCompactEvery / 2 + 4000; // two entries an event
     Journal j;
     QString error;
     {
         hub::Outbox o;
         ASSERT_TRUE(o.open(j.path(), &error));
-        for (int i = 1; i <= 6000; ++i) {
+        for (std::uint64_t i = 1; i <= kEvents; ++i) {
             add(o);
-            if (i != 17 && i != 5999) o.confirm(std::uint64_t(i), &error);
+            if (i != 17 && i != kEvents - 1) o.confirm(i, &error);
         }
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-        // 6000 events and 5998 confirmations uncompacted would be far more.
-        EXPECT_LT(o.fileBytes(), 3000u * 40u);
+        // Uncompacted, an event and its confirmation take 47 bytes or more.
+        EXPECT_LT(o.fileBytes(), kEvents * 47 / 2);
     }
     hub::Outbox o;
     ASSERT_TRUE(o.open(j.path(), &error));
-    EXPECT_EQ(seqs(o.unconfirmed()), (std::vector<std::uint64_t>{17, 5999}));
-    EXPECT_EQ(o.nextSeq(), 6001u);
+    EXPECT_EQ(seqs(o.unconfirmed()), (std::vector<std::uint64_t>{17, kEvents - 1}));
+    EXPECT_EQ(o.nextSeq(), kEvents + 1);
     // The newest confirmed events stay for resend requests, the oldest are gone.
-    EXPECT_TRUE(o.payload(6000).has_value());
-    EXPECT_TRUE(o.payload(5001).has_value());
+    EXPECT_TRUE(o.payload(kEvents).has_value());
+    EXPECT_TRUE(o.payload(kEvents - 999).has_value());
     EXPECT_FALSE(o.payload(16).has_value());
-    EXPECT_EQ(o.from(5998).size(), 3u);
+    EXPECT_EQ(o.from(kEvents - 2).size(), 3u);
 
     // Everything confirmed and compacted: the numbering still goes on.
     o.confirm(17, &error);
-    o.confirm(5999, &error);
+    o.confirm(kEvents - 1, &error);
     ASSERT_TRUE(o.compact(&error, true)) << error.toStdString();
     hub::Outbox again;
     ASSERT_TRUE(again.open(j.path(), &error));
     EXPECT_EQ(again.unconfirmedCount(), 0u);
-    EXPECT_EQ(again.nextSeq(), 6001u);
+    EXPECT_EQ(again.nextSeq(), kEvents + 1);
     EXPECT_FALSE(QFile::exists(j.path() + ".tmp"));
 }
 
