@@ -44,7 +44,9 @@ void initLibraryOnce() {
 // room may be away for days and must find what was published meanwhile.
 constexpr uint32_t kSessionKeptForever = 0xFFFFFFFF;
 constexpr int kSendMaximum = 1000;
-constexpr int kReadLaterMs = 200;
+// The pause after which a site's throttled "state" goes out: both are then
+// done in the same wake-up of the thread, not in two.
+constexpr int kReadLaterMs = 250;
 } // namespace
 
 QString MqttConnection::reasonText(int code) {
@@ -83,9 +85,15 @@ public:
         m_flush.setSingleShot(true);
         connect(&m_flush, &QTimer::timeout, this, [this] { flush(); });
         m_misc.setInterval(1000);
+        // Housekeeping on whole seconds, in the same wake-up as the uplink's
+        // own once-a-second timers rather than one each.
+        m_misc.setTimerType(Qt::VeryCoarseTimer);
         m_retry.setSingleShot(true);
         m_writeLater.setSingleShot(true);
-        connect(&m_misc, &QTimer::timeout, this, [this] { pump(Misc); });
+        connect(&m_misc, &QTimer::timeout, this, [this] {
+            pump(Misc);
+            deliver();
+        });
         connect(&m_retry, &QTimer::timeout, this, [this] { attempt(); });
         connect(&m_writeLater, &QTimer::timeout, this, [this] { updateWrite(); });
         m_readLater.setSingleShot(true);
@@ -93,6 +101,7 @@ public:
             m_lazyRead = false;
             if (m_read) m_read->setEnabled(true);
             pump(Read);
+            deliver();
         });
     }
     ~MqttWorker() override { closeHandle(); }
@@ -134,7 +143,8 @@ public:
     }
 
     void publish(const std::vector<quint64>& tokens, const std::vector<MqttMessage>& msgs) {
-        catchUp();
+        if (!m_readJustNow) catchUp();
+        m_readJustNow = false;
         // Corked, the sends below only fill the socket; uncorking sends them
         // in full segments. A send that fails just ends the batch early.
         const bool cork = msgs.size() > 1 && m_mosq && m_connected;
@@ -172,6 +182,12 @@ public:
         settle();
     }
 
+    void readNow() {
+        catchUp();
+        deliver();
+        m_readJustNow = true;
+    }
+
     void subscribe(const QString& filter, int qos) {
         m_subs.emplace_back(filter, std::clamp(qos, 0, 1));
         if (m_mosq && m_connected) {
@@ -194,6 +210,14 @@ private:
         }
         m_posts.emplace_back(std::forward<F>(f));
         if (!m_flush.isActive()) m_flush.start(0);
+    }
+
+    // From the top of a pass (a timer, the socket, readNow): says at once what
+    // the pass noted, sparing the event loop a pass of its own for it.
+    void deliver() {
+        if (m_flushing || m_posts.empty()) return;
+        m_flush.stop();
+        flush();
     }
 
     void flush() {
@@ -281,8 +305,14 @@ private:
         if (fd < 0) return lose(QStringLiteral("cannot connect to %1").arg(where()));
         m_read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         m_write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-        connect(m_read.get(), &QSocketNotifier::activated, this, [this] { pump(Read); });
-        connect(m_write.get(), &QSocketNotifier::activated, this, [this] { pump(Write); });
+        connect(m_read.get(), &QSocketNotifier::activated, this, [this] {
+            pump(Read);
+            deliver();
+        });
+        connect(m_write.get(), &QSocketNotifier::activated, this, [this] {
+            pump(Write);
+            deliver();
+        });
         m_misc.start();
         settle();
     }
@@ -304,6 +334,7 @@ private:
     }
 
     void pump(Pump what) {
+        m_readJustNow = false;
         if (!m_mosq) return;
         int rc = MOSQ_ERR_SUCCESS;
         switch (what) {
@@ -483,6 +514,7 @@ private:
     QPointer<MqttConnection> m_facadeAlive;
     QTimer m_misc, m_retry, m_writeLater, m_flush, m_readLater;
     bool m_lazyRead = false;
+    bool m_readJustNow = false; // readNow() read everything: the publish that follows need not read again
     std::vector<std::function<void()>> m_posts; // for a facade on this thread, in order
     bool m_flushing = false;
     bool m_running = false;
@@ -573,6 +605,10 @@ std::vector<quint64> MqttConnection::publish(const std::vector<MqttMessage>& mes
 
 quint64 MqttConnection::publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {
     return publish(MqttMessage{topic, payload, qos, retain});
+}
+
+void MqttConnection::readNow() {
+    if (QThread::currentThread() == m_thread && !m_stopped) m_worker->readNow();
 }
 
 void MqttConnection::subscribe(const QString& filter, int qos) {

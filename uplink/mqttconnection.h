@@ -89,6 +89,11 @@ public:
     std::vector<quint64> publish(const std::vector<MqttMessage>& messages);
     // Kept for the connection's life and made again on every connect.
     void subscribe(const QString& filter, int qos = 1);
+    // On the connection's own thread, for a listener there about to publish:
+    // reads what the broker has sent and says it (delivered() and the rest)
+    // before returning, rather than on a later pass of the event loop. Does
+    // nothing from another thread.
+    void readNow();
 
     State state() const { return m_state.load(); }
     QString stateText() const; // the last stateChanged detail

@@ -48,6 +48,10 @@ public:
         connect(&m_refusedTimer, &QTimer::timeout, this, [this] { retryRefused(); });
         m_confirmTimer.setSingleShot(true);
         m_reportTimer.setSingleShot(true);
+        // Whole-second timers fire together with the connection's housekeeping:
+        // one wake-up a second for all three.
+        m_confirmTimer.setTimerType(Qt::VeryCoarseTimer);
+        m_reportTimer.setTimerType(Qt::VeryCoarseTimer);
         connect(&m_reportTimer, &QTimer::timeout, this, [this] { report(); });
         connect(&m_confirmTimer, &QTimer::timeout, this, [this] {
             QString error;
@@ -220,6 +224,10 @@ private:
         noteJournal(error);
         m_status.lastSeq = m_outbox.nextSeq() - 1;
         m_status.unconfirmed = m_outbox.unconfirmedCount();
+        // The broker's answers so far are heard first, in this pass rather
+        // than one of their own; their confirmations reach the journal with
+        // the next record's events. The connection may be found gone.
+        if (m_online && (!m_new.empty() || withState)) m_conn->readNow();
         if (m_online) {
             std::vector<OutboxEvent> events;
             events.reserve(m_new.size());
