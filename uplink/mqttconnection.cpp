@@ -159,7 +159,12 @@ public:
             post([f = m_facade, token] { emit f->undelivered(token); });
             return;
         }
-        const QByteArray topic = msg.topic.toUtf8();
+        // A site's events all go to one topic: converted once, not once an event.
+        if (msg.topic != m_topic) {
+            m_topic = msg.topic;
+            m_topicUtf8 = msg.topic.toUtf8();
+        }
+        const QByteArray& topic = m_topicUtf8;
         int mid = 0;
         m_publishing = true;
         m_doneWhilePublishing.clear();
@@ -514,6 +519,8 @@ private:
     QPointer<MqttConnection> m_facadeAlive;
     QTimer m_misc, m_retry, m_writeLater, m_flush, m_readLater;
     bool m_lazyRead = false;
+    QString m_topic; // the last topic published to, and its UTF-8
+    QByteArray m_topicUtf8;
     bool m_readJustNow = false; // readNow() read everything: the publish that follows need not read again
     std::vector<std::function<void()>> m_posts; // for a facade on this thread, in order
     bool m_flushing = false;

@@ -281,9 +281,10 @@ bool Outbox::release(QString* error) {
 
 bool Outbox::flushUnwritten(QString* error) {
     if (m_unwritten == 0) return true;
-    for (auto& [seq, h] : m_unconfirmed) {
+    for (auto it = m_unconfirmed.begin(); it != m_unconfirmed.end() && m_unwritten > 0; ++it) {
+        Held& h = it->second;
         if (h.written) continue;
-        if (!writeEntry(kEvent, seq, h.payload, error)) return false;
+        if (!writeEntry(kEvent, it->first, h.payload, error)) return false;
         h.written = true;
         --m_unwritten;
     }
@@ -294,13 +295,13 @@ std::uint64_t Outbox::append(const std::function<QByteArray(std::uint64_t)>& mak
     const std::uint64_t seq = m_nextSeq++;
     QByteArray payload = makePayload(seq);
     if (std::size_t(payload.size()) > kMaxPayload) payload.truncate(qsizetype(kMaxPayload));
+    // Counted as unwritten only if it stays so: counted before, it sent every
+    // append through all the unconfirmed events (the broker away for an
+    // hour made each new event cost thousands of steps).
     Held h{payload, false};
-    ++m_unwritten;
-    if (flushUnwritten(error) && writeEntry(kEvent, seq, payload, error)) {
-        h.written = true;
-        --m_unwritten;
-    }
-    m_unconfirmed[seq] = h;
+    if (flushUnwritten(error) && writeEntry(kEvent, seq, payload, error)) h.written = true;
+    else ++m_unwritten;
+    m_unconfirmed.emplace_hint(m_unconfirmed.end(), seq, std::move(h));
     return seq;
 }
 

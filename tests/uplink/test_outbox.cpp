@@ -3,9 +3,11 @@
 #include "filelimit.h"
 #include "uplink/outbox.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstring>
+#include <limits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -191,6 +193,37 @@ TEST(Outbox, CompactionShrinksTheFileKeepsTheNumberingTheUnconfirmedAndRecentHis
     EXPECT_EQ(again.unconfirmedCount(), 0u);
     EXPECT_EQ(again.nextSeq(), kEvents + 1);
     EXPECT_FALSE(QFile::exists(j.path() + ".tmp"));
+}
+
+// The broker away for long leaves thousands of events unconfirmed: a new
+// event must cost what it did with few (every append once walked them all).
+TEST(Outbox, AppendsCostNoMoreWithManyEventsUnconfirmed) {
+    Journal j;
+    QString error;
+    hub::Outbox o;
+    ASSERT_TRUE(o.open(j.path(), &error));
+    auto appends = [&](int n) {
+        o.hold(); // in memory, so that the disk does not blur the measure
+        for (int i = 0; i < n; ++i) add(o);
+        o.release(&error);
+    };
+    auto fastestOf3 = [&] {
+        qint64 best = std::numeric_limits<qint64>::max();
+        for (int k = 0; k < 3; ++k) {
+            QElapsedTimer t;
+            t.start();
+            appends(500);
+            best = std::min(best, t.nsecsElapsed());
+        }
+        return best;
+    };
+    const qint64 few = fastestOf3();
+    appends(20000);
+    const qint64 many = fastestOf3();
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(o.unconfirmedCount(), 23000u);
+    EXPECT_LT(many, few * 8) << "500 appends: " << few / 1000 << " us with few unconfirmed, " << many / 1000
+                             << " us with 20000";
 }
 
 TEST(Outbox, AFullDiskKeepsEventsInMemorySaysSoAndWritesThemInOrderWhenSpaceComesBack) {
