@@ -295,9 +295,9 @@ std::uint64_t Outbox::append(const std::function<QByteArray(std::uint64_t)>& mak
     const std::uint64_t seq = m_nextSeq++;
     QByteArray payload = makePayload(seq);
     if (std::size_t(payload.size()) > kMaxPayload) payload.truncate(qsizetype(kMaxPayload));
-    // Counted as unwritten only if it stays so: counted before, it sent every
-    // append through all the unconfirmed events (the broker away for an
-    // hour made each new event cost thousands of steps).
+    // Counted as unwritten only once its write failed: while any is,
+    // flushUnwritten() walks the unconfirmed events, and a broker away for an
+    // hour leaves thousands of them.
     Held h{payload, false};
     if (flushUnwritten(error) && writeEntry(kEvent, seq, payload, error)) h.written = true;
     else ++m_unwritten;
