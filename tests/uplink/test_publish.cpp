@@ -232,11 +232,11 @@ TEST(UplinkPublish, BrokerKilledThreeTimesDuringAStreamNothingMissing) {
 struct InProcessSite {
     hub::UplinkConfig c;
     std::unique_ptr<hub::SiteUplink> site;
-    InProcessSite(int port, const QString& dir) {
+    InProcessSite(int port, const QString& dir, QThread* thread = nullptr) {
         c.url = *hub::MqttUrl::parse(brokerUrl(port, "North"));
         c.program = "test";
         c = hub::withJournalIn(c, dir);
-        site = std::make_unique<hub::SiteUplink>(c);
+        site = std::make_unique<hub::SiteUplink>(c, thread);
     }
     bool online() const { return site->status().connection == hub::UplinkStatus::Connection::Online; }
     void alarm(bool on) {
@@ -533,51 +533,34 @@ TEST(UplinkPublish, AConnectionOnItsListenersThreadConfirmsInOrderAndMayBeDelete
 
 // A live stream wakes the uplink's thread about once a record: the
 // confirmations read before each publish are acted on in the same pass, and
-// the once-a-second timers share one wake-up (each pass costs this machine
-// tens of microseconds, several times what an event costs).
+// the once-a-second timers share one wake-up (a pass costs tens of
+// microseconds here, several times what an event costs).
 TEST(UplinkPublish, AStreamWakesTheUplinksThreadAboutOnceARecord) {
     testsupport::PrivateBroker broker;
     ASSERT_TRUE(broker.ok()) << broker.error();
     QTemporaryDir dir;
-    hub::UplinkConfig c;
-    c.url = *hub::MqttUrl::parse(brokerUrl(broker.port(), "North"));
-    c.program = "test";
-    c = hub::withJournalIn(c, dir.path());
     QThread thread;
     thread.start();
+    InProcessSite s(broker.port(), dir.path(), &thread);
+    QString error;
+    ASSERT_TRUE(s.site->start(&error)) << error.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.online(); }, 5000));
     std::atomic<int> passes{0};
-    QObject inThread;
-    inThread.moveToThread(&thread);
-    QMetaObject::invokeMethod(&inThread, [&] {
-        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, &inThread,
-                         [&] { ++passes; }, Qt::DirectConnection);
-    }, Qt::BlockingQueuedConnection);
-    {
-        hub::SiteUplink site(c, &thread);
-        QString error;
-        ASSERT_TRUE(site.start(&error)) << error.toStdString();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return site.status().connection == hub::UplinkStatus::Connection::Online; }, 5000));
-        site.postAcquisitionStarted("ttyS0", QDateTime::currentDateTimeUtc());
-        QTest::qWait(300);
-
-        constexpr int kRecords = 40; // 60 ms apart: an event each, "state" every fourth or so
-        const int before = passes;
-        for (int i = 0; i < kRecords; ++i) {
-            site.postState(testrec::coupleRecord(0, (i % 2 == 0) ? 0x01 : 0x00, 0, 0), QDateTime::currentDateTimeUtc());
-            QTest::qWait(60);
-        }
-        const int during = passes - before;
-        bool drained = false;
-        QObject::connect(&site, &hub::SiteUplink::drained, [&](std::uint64_t last) {
-            drained = true;
-            EXPECT_EQ(last, std::uint64_t(kRecords));
-        });
-        site.postDrain();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return drained; }, 5000));
-        // Two passes a record (one for the record, one for its confirmations) and one for each timer were the old way.
-        EXPECT_LT(during, kRecords * 3 / 2) << during << " passes for " << kRecords << " records";
-        site.stop();
+    QObject::connect(QAbstractEventDispatcher::instance(&thread), &QAbstractEventDispatcher::awake, s.site.get(),
+                     [&] { ++passes; }, Qt::DirectConnection);
+    constexpr int kRecords = 40; // 60 ms apart: an event each, "state" every fourth or so
+    for (int i = 0; i < kRecords; ++i) {
+        s.alarm(i % 2 == 0);
+        QTest::qWait(60);
     }
+    const int during = passes;
+    std::uint64_t drained = 0;
+    QObject::connect(s.site.get(), &hub::SiteUplink::drained, [&](std::uint64_t last) { drained = last; });
+    s.site->postDrain();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return drained == 2 * kRecords; }, 5000)) << drained;
+    // The old way: a pass for the record, one for its confirmations, one for each timer.
+    EXPECT_LT(during, kRecords * 3 / 2) << during << " passes for " << kRecords << " records";
+    s.site->stop();
     thread.quit();
     thread.wait();
 }
