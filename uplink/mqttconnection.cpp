@@ -217,8 +217,8 @@ private:
         if (!m_flush.isActive()) m_flush.start(0);
     }
 
-    // From the top of a pass (a timer, the socket, readNow): says at once what
-    // the pass noted, sparing the event loop a pass of its own for it.
+    // From the top of a pass (a timer, readNow): says at once what the pass
+    // noted, sparing the event loop a pass of its own for it.
     void deliver() {
         if (m_flushing || m_posts.empty()) return;
         m_flush.stop();
@@ -310,14 +310,10 @@ private:
         if (fd < 0) return lose(QStringLiteral("cannot connect to %1").arg(where()));
         m_read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         m_write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-        connect(m_read.get(), &QSocketNotifier::activated, this, [this] {
-            pump(Read);
-            deliver();
-        });
-        connect(m_write.get(), &QSocketNotifier::activated, this, [this] {
-            pump(Write);
-            deliver();
-        });
+        // What the socket brings is said on a pass of its own: a listener may
+        // stop or delete the connection, and with it this very notifier.
+        connect(m_read.get(), &QSocketNotifier::activated, this, [this] { pump(Read); });
+        connect(m_write.get(), &QSocketNotifier::activated, this, [this] { pump(Write); });
         m_misc.start();
         settle();
     }
