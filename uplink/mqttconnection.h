@@ -42,7 +42,7 @@ struct MqttOptions {
 
     int keepAliveSeconds = 10;
     // For a connection that mostly publishes: the broker's answers are read
-    // when the next message goes out, or 200 ms after the last one, rather
+    // when the next message goes out, or 250 ms after the last one, rather
     // than on a wake-up each. Whatever the broker sends waits as long, so a
     // connection that subscribes to anything urgent leaves this off.
     bool lazyReads = false;

@@ -292,8 +292,9 @@ private:
             m_refusalKey.clear();
         }
         m_status.refused = m_refusedSeqs.size();
-        // Confirmations are written a second later, many at once: one lost in a
-        // crash only means the event goes out once more, with its seq.
+        // Confirmations are written with the next record's events, or on the
+        // next whole second, many at once: one lost in a crash only means the
+        // event goes out once more, with its seq.
         QString error;
         m_outbox.hold();
         m_outbox.confirm(seq, &error);
