@@ -81,10 +81,7 @@ QDateTime fromTDateTime(double value) {
     return QDateTime(d, t);
 }
 
-namespace {
-// Rounded down, before 1970 too.
 long long floorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-} // namespace
 
 double tdateTimeOfLocalMs(long long localMs) {
     constexpr long long kDay = 86400000LL;

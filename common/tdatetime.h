@@ -20,6 +20,8 @@ double nowTDateTime();
 // The stamp of a local wall-clock time given in milliseconds since 1 January
 // 1970 00:00 of that clock.
 double tdateTimeOfLocalMs(long long localMs);
+// a / b rounded down (b > 0), before 1970 too: the day of a time in milliseconds.
+long long floorDiv(long long a, long long b);
 
 // The day of a time stamp (its whole part, as the classic type reads it).
 QDate dateOf(double value);

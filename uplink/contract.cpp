@@ -1,5 +1,6 @@
 #include "uplink/contract.h"
 
+#include "common/tdatetime.h"
 #include "monitor/display/monitormodel.h"
 #include "monitor/elementevents.h"
 #include "monitor/hubstate.h"
@@ -22,7 +23,7 @@ QString uplinkTopic(const QString& prefix, const QString& site, const char* name
 
 namespace {
 int formatUplinkTimeOf(const QDateTime& t, qint64 ms, char* out) {
-    const qint64 day = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
+    const qint64 day = floorDiv(ms, 86400000);
     const qint64 inDay = ms - day * 86400000;
     const QDate d = QDate::fromJulianDay(2440588 + day);
     if (d.year() < 1 || d.year() > 9999) {
