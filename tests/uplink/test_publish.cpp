@@ -539,8 +539,14 @@ TEST(UplinkPublish, AStreamWakesTheUplinksThreadAboutOnceARecord) {
     testsupport::PrivateBroker broker;
     ASSERT_TRUE(broker.ok()) << broker.error();
     QTemporaryDir dir;
-    QThread thread;
-    thread.start();
+    // Ended however the test ends: a QThread destroyed while running aborts the whole run.
+    struct StartedThread : QThread {
+        StartedThread() { start(); }
+        ~StartedThread() override {
+            quit();
+            wait();
+        }
+    } thread;
     InProcessSite s(broker.port(), dir.path(), &thread);
     QString error;
     ASSERT_TRUE(s.site->start(&error)) << error.toStdString();
@@ -561,8 +567,6 @@ TEST(UplinkPublish, AStreamWakesTheUplinksThreadAboutOnceARecord) {
     // The old way: a pass for the record, one for its confirmations, one for each timer.
     EXPECT_LT(during, kRecords * 3 / 2) << during << " passes for " << kRecords << " records";
     s.site->stop();
-    thread.quit();
-    thread.wait();
 }
 
 // hubdat publish's own checks, before any broker is reached.
